@@ -1,0 +1,240 @@
+#include "engine/patch_engine.h"
+
+#include <new>
+
+#include "engine/del_bak_cmd.h"
+#include "engine/error_box.h"
+#include "engine/errors.h"
+#include "engine/texts.h"
+
+namespace {
+
+constexpr int64_t kProgressUnit = 65536;      // the bar counts in units of 64 KiB
+constexpr int64_t kProgressPosUnit = 65535;  // and positions by this divisor
+
+int ClampToInt(int64_t value) {
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+CPatchEngine::CPatchEngine(IRunContext& view) : view_(view) {}
+
+CPatchEngine::~CPatchEngine() {
+    if (worker_) worker_->Join();
+}
+
+bool CPatchEngine::Start() { return StartLoaded(true, CString()); }
+
+bool CPatchEngine::StartWithScript(const CString& script) { return StartLoaded(false, script); }
+
+bool CPatchEngine::StartLoaded(bool fromPayloads, const CString& script) {
+    SetGameFolder(CString());
+    ShowGameFolder();
+    try {
+        factory_.SetOwner(this);
+        if (fromPayloads) {
+            factory_.LoadScript();
+        } else {
+            factory_.LoadScriptText(script.data(), script.size());
+        }
+        for (const char* keyword : {"title", "regist"}) {
+            if (ScriptCmd* command = factory_.FindCmd(keyword)) {
+                command->Exec();
+                command->done = 1;
+            }
+        }
+        return true;
+    } catch (const CTextError& error) {
+        ErrorBox(view_, CString(error.text) + text::kProgramEndsSuffix);
+    } catch (const CMessageError& error) {
+        ErrorBox(view_, error.text + text::kProgramEndsSuffix);
+    } catch (...) {
+        ErrorBox(view_, CString(text::kErrorProgramEnds));
+    }
+    return false;
+}
+
+void CPatchEngine::OnRun() {
+    view_.EnableRun(false);
+    BeginRun();
+    if (!PrepareRun()) {
+        EndRun();
+        view_.EnableRun(true);
+        return;
+    }
+    SetAbort(0);
+    worker_ = platform::Current().StartThread([this] { PatchThread(this); });
+    if (!worker_) {
+        // No thread: the run ends before any command ran.
+        ErrorBox(view_, CString(text::kErrorOccurred));
+        PostPatch(PATCH_ABORTED, 0);
+    }
+}
+
+int CPatchEngine::PrepareRun() {
+    try {
+        if (GetRunFolder().empty()) throw CMessageError{text::kNoInstallFolder};
+        factory_.First();
+        workTotal_ = 0;
+        workDone_ = 0;
+        while (ScriptCmd* command = factory_.Next()) {
+            if (command->Check()) workTotal_ += command->Size();
+        }
+        view_.SetProgressPos(0);
+        view_.SetProgressRange(ClampToInt(workTotal_ / kProgressUnit));
+        return 1;
+    } catch (const CTextError& error) {
+        ErrorBox(view_, CString(error.text));
+    } catch (const CMessageError& error) {
+        ErrorBox(view_, error.text);
+    } catch (const CError& error) {
+        ErrorBox(view_, error.GetErrorText());
+    } catch (const std::exception&) {
+        ErrorBox(view_, CString(text::kErrorOccurred));
+    }
+    return 0;
+}
+
+void CPatchEngine::SetAbort(int flag) {
+    CScopedLock lock(&lock_);
+    abort_ = flag;
+}
+
+int CPatchEngine::IsAbort() {
+    CScopedLock lock(&lock_);
+    return abort_;
+}
+
+unsigned CPatchEngine::PatchThread(void* context) {
+    static_cast<CPatchEngine*>(context)->RunWorker();
+    return 0;
+}
+
+void CPatchEngine::RunWorker() {
+    try {
+        int ran = 0;
+        factory_.First();
+        for (;;) {
+            if (IsAbort()) {
+                PostPatch(PATCH_ABORTED, 0);
+                return;
+            }
+            ScriptCmd* command = factory_.Next();
+            if (!command) break;
+            if (command->done == 0 && command->Check()) {
+                command->Exec();
+                ran = 1;
+            }
+            platform::Current().SleepMs(pauseMs_);
+        }
+        if (ran) {
+            DelBakCmd cleanUp(this);
+            cleanUp.AddPattern("*.bak");
+            cleanUp.AddPattern("arc/*.bak");
+            cleanUp.Exec();
+            PostPatch(PATCH_FINISHED, 0);
+        } else {
+            PostPatch(PATCH_LATEST, 0);
+        }
+        return;
+    } catch (const CTextError& error) {
+        ErrorBox(view_, CString(error.text));
+    } catch (const CMessageError& error) {
+        ErrorBox(view_, error.text);
+    } catch (const CError& error) {
+        ErrorBox(view_, error.GetErrorText());
+    } catch (...) {
+        ErrorBox(view_, CString(text::kErrorOccurred));
+    }
+    PostPatch(PATCH_ABORTED, 0);
+}
+
+int CPatchEngine::OnPatchMessage(int code, int value) {
+    switch (code) {
+        case PATCH_ABORTED:
+            view_.SetProgressPos(0);
+            RestoreAll();
+            view_.ShowMessage(text::kRunAborted, text::kCaptionResult, kMbOk | kMbIconInformation,
+                              true);
+            EndRun();
+            view_.EnableRun(true);
+            break;
+        case PATCH_PROGRESS:
+            workDone_ += value;
+            view_.SetProgressPos(ClampToInt(workDone_ / kProgressPosUnit));
+            break;
+        case PATCH_LATEST:
+            view_.ShowMessage(text::kRunLatest, text::kCaptionResult, kMbOk | kMbIconInformation,
+                              true);
+            EndRun();
+            view_.EnableRun(true);
+            break;
+        case PATCH_FINISHED:
+            view_.ShowMessage(text::kRunFinished, text::kCaptionResult,
+                              kMbOk | kMbIconInformation, true);
+            view_.SetProgressPos(0);
+            EndRun();
+            view_.EnableRun(true);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void CPatchEngine::RestoreAll() {
+    factory_.First();
+    while (ScriptCmd* command = factory_.Next()) {
+        try {
+            command->Restore();
+        } catch (const CError& error) {
+            ErrorBox(view_, error.GetErrorText());
+            break;
+        } catch (const CMessageError& error) {
+            ErrorBox(view_, error.text);
+            break;
+        } catch (const CTextError& error) {
+            ErrorBox(view_, CString(error.text));
+            break;
+        } catch (const std::exception&) {
+            ErrorBox(view_, CString(text::kErrorOccurred));
+            break;
+        }
+    }
+}
+
+CString CPatchEngine::GetGameFolder() {
+    CScopedLock lock(&lock_);
+    return gameFolder_;
+}
+
+void CPatchEngine::SetGameFolder(const CString& folder) {
+    CScopedLock lock(&lock_);
+    gameFolder_ = folder;
+}
+
+void CPatchEngine::ShowGameFolder() { view_.ShowGameFolder(GetGameFolder()); }
+
+CString CPatchEngine::GetRunFolder() {
+    CScopedLock lock(&lock_);
+    return running_ ? runFolder_ : gameFolder_;
+}
+
+void CPatchEngine::BeginRun() {
+    if (worker_) worker_->Join();  // the previous worker has posted its end already
+    worker_.reset();
+    CScopedLock lock(&lock_);
+    runFolder_ = gameFolder_;
+    running_ = true;
+}
+
+void CPatchEngine::EndRun() {
+    if (worker_) worker_->Join();
+    worker_.reset();
+    CScopedLock lock(&lock_);
+    running_ = false;
+    runFolder_.clear();
+}

@@ -1,0 +1,78 @@
+// The patch engine as the dialog hosts it: the commands of the script, the
+// run with its worker, abort, progress and outcomes, and the game folder.
+// Everything it shows goes through the IRunContext it was made with.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/cmd_factory.h"
+#include "engine/critical_section.h"
+#include "engine/run_context.h"
+#include "platform/platform.h"
+
+class CPatchEngine {
+public:
+    explicit CPatchEngine(IRunContext& view);
+    ~CPatchEngine();
+    CPatchEngine(const CPatchEngine&) = delete;
+    CPatchEngine& operator=(const CPatchEngine&) = delete;
+
+    // Start-up: empties and shows the folder, loads the script, then runs the
+    // first title and the first regist and marks them done. False when the
+    // program must end (the reason has been shown).
+    bool Start();
+    // Start-up with a script given as text instead of the payload store.
+    bool StartWithScript(const CString& script);
+
+    // The run button: disables itself, prepares the run and starts the
+    // worker, or enables itself again when the run may not start.
+    void OnRun();
+    // Asks every command for its work and sets the progress range. 1 when the
+    // run may start; 0 when not (the reason has been shown).
+    int PrepareRun();
+    void SetAbort(int flag);
+    int IsAbort();
+    // The reaction to WM_PATCH, on the dialog thread. Returns 0.
+    int OnPatchMessage(int code, int value);
+    // Restore on every command, in script order.
+    void RestoreAll();
+    // The worker's thread function; context is the engine.
+    static unsigned PatchThread(void* context);
+
+    // The folder the user chose (or the install record gave).
+    CString GetGameFolder();
+    void SetGameFolder(const CString& folder);
+    // Refreshes the folder display.
+    void ShowGameFolder();
+    // The folder commands work in: during a run, the folder as it was when
+    // the run started, so that a folder chosen meanwhile cannot split one
+    // run (or its restore) over two folders; otherwise the current one.
+    CString GetRunFolder();
+
+    // Posts a WM_PATCH report from any thread.
+    void PostPatch(int code, int value) { view_.PostPatchMessage(code, value); }
+    IRunContext& View() { return view_; }
+    CmdFactory& Factory() { return factory_; }
+
+    // The pause after every command (100 ms; tests and tools shorten it).
+    void SetPauseMs(uint32_t milliseconds) { pauseMs_ = milliseconds; }
+
+private:
+    bool StartLoaded(bool fromPayloads, const CString& script);
+    void RunWorker();
+    void BeginRun();
+    void EndRun();
+
+    IRunContext& view_;
+    CCriticalSection lock_;
+    int64_t workTotal_ = 0;
+    int64_t workDone_ = 0;
+    std::unique_ptr<platform::IThread> worker_;
+    CmdFactory factory_;
+    int abort_ = 0;
+    CString gameFolder_;
+    CString runFolder_;
+    bool running_ = false;
+    uint32_t pauseMs_ = 100;
+};

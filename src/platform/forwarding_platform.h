@@ -1,0 +1,60 @@
+// A platform that hands every call to another one. Tests and tools derive
+// from it to replace a few services (the payload store, the install record,
+// a failing disk) and keep the system's own for the rest.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace platform {
+
+class ForwardingPlatform : public IPlatform {
+public:
+    explicit ForwardingPlatform(IPlatform& target) : target_(target) {}
+
+    std::unique_ptr<IOsFile> OpenFile(const std::string& path, uint32_t access, uint32_t share,
+                                      uint32_t disposition, uint32_t* error) override {
+        return target_.OpenFile(path, access, share, disposition, error);
+    }
+    std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data) override {
+        return target_.FindFirst(pattern, data);
+    }
+    uint32_t Rename(const std::string& from, const std::string& to) override {
+        return target_.Rename(from, to);
+    }
+    uint32_t Remove(const std::string& path) override { return target_.Remove(path); }
+    uint32_t MakeFolder(const std::string& path) override { return target_.MakeFolder(path); }
+    uint32_t RemoveFolder(const std::string& path) override {
+        return target_.RemoveFolder(path);
+    }
+    bool FindPayload(const std::string& name, const std::string& type, Payload* out) override {
+        return target_.FindPayload(name, type, out);
+    }
+    bool RegistryKeyExists(const std::string& key) override {
+        return target_.RegistryKeyExists(key);
+    }
+    uint32_t RegistryReadString(const std::string& key, const std::string& value,
+                                std::string* out) override {
+        return target_.RegistryReadString(key, value, out);
+    }
+    uint32_t RegistryWriteString(const std::string& key, const std::string& value,
+                                 const std::string& data) override {
+        return target_.RegistryWriteString(key, value, data);
+    }
+    uint32_t RegistryDeleteKey(const std::string& key) override {
+        return target_.RegistryDeleteKey(key);
+    }
+    std::unique_ptr<IThread> StartThread(std::function<void()> body) override {
+        return target_.StartThread(std::move(body));
+    }
+    std::unique_ptr<IRecursiveLock> NewLock() override { return target_.NewLock(); }
+    uint32_t CurrentThreadId() override { return target_.CurrentThreadId(); }
+    void SleepMs(uint32_t milliseconds) override { target_.SleepMs(milliseconds); }
+
+protected:
+    IPlatform& target() { return target_; }
+
+private:
+    IPlatform& target_;
+};
+
+}  // namespace platform

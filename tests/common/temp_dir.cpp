@@ -1,0 +1,95 @@
+#include "common/temp_dir.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "platform/cp932.h"
+#include "platform/platform.h"
+
+namespace testing_support {
+
+namespace {
+
+void RemoveTree(platform::IPlatform& os, const std::string& path) {
+    platform::FindData data;
+    std::vector<platform::FindData> entries;
+    if (auto search = os.FindFirst(path + "/*", &data)) {
+        do {
+            entries.push_back(data);
+        } while (search->Next(&data));
+    }
+    for (const auto& entry : entries) {
+        if (entry.name == "." || entry.name == "..") continue;
+        std::string child = path + "/" + entry.name;
+        if (entry.directory) {
+            RemoveTree(os, child);
+        } else {
+            os.Remove(child);
+        }
+    }
+    os.RemoveFolder(path);
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    auto& os = platform::System();
+    for (;;) {
+        path_ = "test_tmp_" + std::to_string(random()) + "_" + std::to_string(counter++);
+        if (os.MakeFolder(path_) == 0) break;
+    }
+}
+
+TempDir::~TempDir() {
+    if (std::getenv("KEEP_TEST_DIRS")) return;
+    RemoveTree(platform::System(), path_);
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    uint32_t error = 0;
+    auto file = platform::System().OpenFile(path, platform::kGenericWrite, 0,
+                                            platform::kCreateAlways, &error);
+    if (!file) return false;
+    uint32_t done = 0;
+    if (!bytes.empty() &&
+        file->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done) != 0) {
+        return false;
+    }
+    return file->Close() == 0;
+}
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+    uint32_t error = 0;
+    auto file = platform::System().OpenFile(path, platform::kGenericRead, platform::kShareRead,
+                                            platform::kOpenExisting, &error);
+    if (!file) return false;
+    bytes->clear();
+    char buffer[65536];
+    for (;;) {
+        uint32_t done = 0;
+        if (file->Read(buffer, sizeof buffer, &done) != 0) return false;
+        if (done == 0) break;
+        bytes->append(buffer, done);
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    platform::FindData data;
+    return platform::System().FindFirst(path, &data) != nullptr;
+}
+
+bool MakeDir(const std::string& path) { return platform::System().MakeFolder(path) == 0; }
+
+std::string Sjis(const char* utf8) {
+    std::string out;
+    if (!platform::Utf8ToCp932(utf8, &out)) std::abort();
+    return out;
+}
+
+}  // namespace testing_support

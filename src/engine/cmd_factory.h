@@ -26,6 +26,8 @@ public:
     // The command under the cursor, which then moves on; null at the end.
     ScriptCmd* Next();
 
+    // Appends a command made elsewhere (tests, tools).
+    void Add(boost::shared_ptr<ScriptCmd> command) { commands_.push_back(std::move(command)); }
     size_t Count() const { return commands_.size(); }
     ScriptCmd* At(size_t index) const { return commands_.at(index).get(); }
 

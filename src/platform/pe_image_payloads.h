@@ -1,0 +1,32 @@
+// A platform whose payload store is the resources of a patch executable
+// read as a file: how a patch runs where the system has no resources.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/forwarding_platform.h"
+#include "platform/pe_resources.h"
+
+namespace platform {
+
+class PeImagePayloads : public ForwardingPlatform {
+public:
+    // Reads the executable at `path` (a path of the host system, as given on
+    // its command line). Null and a message in *error when it cannot be read
+    // or is not a PE image with sound resources.
+    static std::unique_ptr<PeImagePayloads> Load(const std::string& path, IPlatform& target,
+                                                 std::string* error);
+
+    bool FindPayload(const std::string& name, const std::string& type, Payload* out) override;
+    const PeResources& Resources() const { return *resources_; }
+
+private:
+    explicit PeImagePayloads(IPlatform& target) : ForwardingPlatform(target) {}
+
+    std::vector<uint8_t> image_;
+    std::unique_ptr<PeResources> resources_;
+};
+
+}  // namespace platform

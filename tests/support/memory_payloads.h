@@ -1,0 +1,21 @@
+// A payload store in memory, in front of the system's platform: tests name
+// the blocks a patch would carry.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/forwarding_platform.h"
+
+class MemoryPayloads : public platform::ForwardingPlatform {
+public:
+    MemoryPayloads();
+    // Adds a block under a name and type (CP932; matched without regard to
+    // ASCII letter case, as the real store does).
+    void Add(const std::string& name, const std::string& type, const std::string& bytes);
+    bool FindPayload(const std::string& name, const std::string& type,
+                     platform::Payload* out) override;
+
+private:
+    std::map<std::string, std::string> blocks_;
+};

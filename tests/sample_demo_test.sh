@@ -29,6 +29,18 @@ grep -q '^\[エラー\] インストールフォルダーが指定されてい�
 "$patchkit" run "$patch" --game "$work/game" --pause-ms 0 >/dev/null 2>&1; rc=$?
 [[ $rc -eq 0 ]] || fail "--game run exited $rc"
 
+# Ctrl-C is the abort button: the run stops after the current command and
+# nothing is cleaned up.
+"$make_game" "$work/game2" >/dev/null || fail "make_sample_game"
+"$patchkit" run "$patch" --record "$work/game2" --pause-ms 1500 >"$work/abort.log" 2>&1 &
+pid=$!
+sleep 0.5
+kill -INT "$pid"
+wait "$pid"; rc=$?
+[[ $rc -eq 1 ]] || fail "aborted run exited $rc: $(cat "$work/abort.log")"
+grep -q '^\[処理結果\] パッチ処理は途中で中断されました$' "$work/abort.log" || fail "abort message"
+[[ -e $work/game2/game.bak ]] || fail "an aborted run deleted backups"
+
 "$patchkit" run "$work/game/readme.txt" >/dev/null 2>&1; rc=$?
 [[ $rc -eq 2 ]] || fail "non-PE file exited $rc"
 "$patchkit" run "$work/missing.exe" >/dev/null 2>&1; rc=$?

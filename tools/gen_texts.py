@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Turns the program's text table (UTF-8) into C++ byte strings in CP932.
+"""Turns the program's text tables (UTF-8) into C++ byte strings in CP932.
 
-Each line of the table is `kName = "text"` with C escapes (\\n, \\", \\\\);
+Usage: gen_texts.py OUTDIR TABLE... Each line of a table is `kName = "text"` with C escapes (\\n, \\", \\\\);
 blank lines and lines starting with '#' are skipped. The output is a header
 declaring `extern const char kName[];` in namespace text, and a source file
 defining each as the CP932 bytes, written as octal escapes.
@@ -28,19 +28,23 @@ def unescape(s):
 
 
 def main():
-    source, outdir = sys.argv[1], sys.argv[2]
-    entries = []
-    with open(source, encoding='utf-8') as f:
-        for number, line in enumerate(f, 1):
-            line = line.rstrip('\n')
-            if not line.strip() or line.lstrip().startswith('#'):
-                continue
-            m = LINE.match(line)
-            if not m:
-                sys.exit(f'{source}:{number}: expected kName = "text"')
-            entries.append((m.group(1), unescape(m.group(2)).encode('cp932')))
+    outdir, sources = sys.argv[1], sys.argv[2:]
+    entries, seen = [], {}
+    for source in sources:
+        with open(source, encoding='utf-8') as f:
+            for number, line in enumerate(f, 1):
+                line = line.rstrip('\n')
+                if not line.strip() or line.lstrip().startswith('#'):
+                    continue
+                m = LINE.match(line)
+                if not m:
+                    sys.exit(f'{source}:{number}: expected kName = "text"')
+                if m.group(1) in seen:
+                    sys.exit(f'{source}:{number}: {m.group(1)} is already defined in {seen[m.group(1)]}')
+                seen[m.group(1)] = source
+                entries.append((m.group(1), unescape(m.group(2)).encode('cp932')))
     os.makedirs(outdir, exist_ok=True)
-    header = ['// Generated from texts.txt: the program\'s texts as CP932 bytes.',
+    header = ['// Generated from the texts.txt tables: the program\'s texts as CP932 bytes.',
               '#pragma once', '', 'namespace text {', '']
     body = ['#include "engine/texts.h"', '', 'namespace text {', '']
     for name, data in entries:

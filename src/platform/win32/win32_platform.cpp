@@ -258,9 +258,8 @@ public:
     uint32_t RegistryDeleteKey(const std::string& key) override {
         std::wstring wide;
         if (key.empty() || !WideFromCp932(key, &wide)) return kErrorFileNotFound;
-        LONG result = RegDeleteTreeW(HKEY_CURRENT_USER, wide.c_str());
-        if (result != ERROR_SUCCESS) return static_cast<uint32_t>(result);
-        return static_cast<uint32_t>(RegDeleteKeyW(HKEY_CURRENT_USER, wide.c_str()));
+        // With a subkey named, the key itself goes too.
+        return static_cast<uint32_t>(RegDeleteTreeW(HKEY_CURRENT_USER, wide.c_str()));
     }
 
     std::unique_ptr<IThread> StartThread(std::function<void()> body) override {

@@ -1,0 +1,73 @@
+#include "platform/posix/registry.h"
+
+#include <algorithm>
+
+#include "platform/cp932.h"
+#include "platform/platform.h"
+
+namespace platform::posix {
+
+MemoryRegistry::KeyPath MemoryRegistry::Names(const std::string& key) {
+    KeyPath names;
+    std::string name;
+    for (size_t i = 0; i <= key.size(); ++i) {
+        if (i == key.size() || key[i] == '\\') {
+            if (!name.empty()) names.push_back(LowerCased(name));
+            name.clear();
+        } else if (IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
+            name += key[i];
+            name += key[++i];
+        } else {
+            name += key[i];
+        }
+    }
+    return names;
+}
+
+bool MemoryRegistry::KeyExists(const std::string& key) {
+    KeyPath path = Names(key);
+    if (path.empty()) return false;  // HKEY_CURRENT_USER itself is no record
+    std::lock_guard<std::mutex> hold(mutex_);
+    return keys_.count(path) != 0;
+}
+
+uint32_t MemoryRegistry::ReadString(const std::string& key, const std::string& value,
+                                    std::string* out) {
+    KeyPath path = Names(key);
+    std::lock_guard<std::mutex> hold(mutex_);
+    auto found_key = keys_.find(path);
+    if (found_key == keys_.end()) return kErrorFileNotFound;
+    auto found_value = found_key->second.find(LowerCased(value));
+    if (found_value == found_key->second.end()) return kErrorFileNotFound;
+    *out = found_value->second;
+    return kErrorSuccess;
+}
+
+uint32_t MemoryRegistry::WriteString(const std::string& key, const std::string& value,
+                                     const std::string& data) {
+    KeyPath path = Names(key);  // empty: values of HKEY_CURRENT_USER itself
+    std::lock_guard<std::mutex> hold(mutex_);
+    // Every key above this one comes into being too.
+    for (size_t depth = 1; depth < path.size(); ++depth) {
+        keys_[KeyPath(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(depth))];
+    }
+    keys_[path][LowerCased(value)] = data;
+    return kErrorSuccess;
+}
+
+uint32_t MemoryRegistry::DeleteKey(const std::string& key) {
+    KeyPath path = Names(key);
+    if (path.empty()) return kErrorFileNotFound;  // the root key stays
+    std::lock_guard<std::mutex> hold(mutex_);
+    auto first = keys_.find(path);
+    if (first == keys_.end()) return kErrorFileNotFound;
+    auto below = [&path](const KeyPath& other) {
+        return other.size() > path.size() && std::equal(path.begin(), path.end(), other.begin());
+    };
+    auto last = std::next(first);
+    while (last != keys_.end() && below(last->first)) ++last;
+    keys_.erase(first, last);
+    return kErrorSuccess;
+}
+
+}  // namespace platform::posix

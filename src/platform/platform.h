@@ -46,14 +46,17 @@ constexpr uint32_t kErrorWriteFault = 29;
 constexpr uint32_t kErrorReadFault = 30;
 constexpr uint32_t kErrorSharingViolation = 32;
 constexpr uint32_t kErrorHandleDiskFull = 39;
+constexpr uint32_t kErrorNotSameDevice = 17;
 constexpr uint32_t kErrorFileExists = 80;
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorDiskFull = 112;
 constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kErrorNegativeSeek = 131;
+constexpr uint32_t kErrorDirNotEmpty = 145;
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorFilenameTooLong = 206;
 constexpr uint32_t kErrorMoreData = 234;
+constexpr uint32_t kErrorDirectory = 267;
 constexpr uint32_t kErrorNoUnicodeTranslation = 1113;
 
 // An open file. Closed when destroyed, if Close was not called or failed.
@@ -74,8 +77,8 @@ public:
     // Size of the file: low part returned, high part in *high (may be null).
     // kInvalidSetFilePointer with *error nonzero when it cannot be told.
     virtual uint32_t Size(uint32_t* high, uint32_t* error) = 0;
-    // Closes the file. Returns 0 or an error code; after an error the file
-    // stays open.
+    // Closes the file. Returns 0 or an error code (on Windows the handle then
+    // stays open; a POSIX descriptor is released either way).
     virtual uint32_t Close() = 0;
 };
 

@@ -9,11 +9,6 @@
 
 namespace platform::posix {
 
-// Win32 codes this implementation reports that platform.h does not name.
-constexpr uint32_t kErrorNotSameDevice = 17;
-constexpr uint32_t kErrorDirNotEmpty = 145;
-constexpr uint32_t kErrorDirectory = 267;
-
 // The Win32 code closest to an errno value; never 0.
 uint32_t ErrnoToWin32(int error);
 

@@ -1,0 +1,83 @@
+#include "archive/arc_format.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/errors.h"
+#include "platform/cp932.h"
+
+namespace arc {
+
+namespace {
+
+char Complement(unsigned char byte) { return static_cast<char>(0xFF - byte); }
+
+CString ComplementAll(const CString& bytes) {
+    CString out(bytes.size(), '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        out[i] = Complement(static_cast<unsigned char>(bytes[i]));
+    }
+    return out;
+}
+
+}  // namespace
+
+CString FoldName(CString name) {
+    platform::LowerCase(name);
+    return name;
+}
+
+CString ScrambleForLookup(const CString& name) {
+    CString out;
+    out.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char byte = static_cast<unsigned char>(name[i]);
+        if (platform::IsLeadByte(byte)) {
+            out += Complement(byte);
+            // A lead byte at the very end has no second byte to carry.
+            if (i + 1 < name.size()) out += Complement(static_cast<unsigned char>(name[++i]));
+        } else if (byte >= 'A' && byte <= 'Z') {
+            out += Complement(static_cast<unsigned char>(byte + 32));
+        } else {
+            out += Complement(byte);
+        }
+    }
+    return out;
+}
+
+CString ScrambleForWriting(const CString& name) { return ComplementAll(FoldName(name)); }
+
+CString Unscramble(const CString& stored) { return ComplementAll(stored); }
+
+void RetireName(CString* stored) {
+    for (size_t i = 0; i < 2 && i < stored->size(); ++i) {
+        (*stored)[i] = static_cast<char>(kRetiredByte);
+    }
+}
+
+bool IsRetiredName(const CString& stored) {
+    return stored.size() >= 2 && static_cast<unsigned char>(stored[0]) == kRetiredByte &&
+           static_cast<unsigned char>(stored[1]) == kRetiredByte;
+}
+
+int32_t ReadVersionTag(const char tag[4]) {
+    if (std::memcmp(tag, "WFL1", 4) == 0) return 1;
+    // The third and fourth characters as a text of their own.
+    char number[3] = {tag[2], tag[3], '\0'};
+    return static_cast<int32_t>(std::strtol(number, nullptr, 10));
+}
+
+CString VersionTag(int32_t version) { return FormatText("WF%02d", version).substr(0, kTagSize); }
+
+void PutU16(CString* out, uint16_t value) {
+    out->push_back(static_cast<char>(value & 0xFF));
+    out->push_back(static_cast<char>(value >> 8));
+}
+
+void PutU32(CString* out, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out->push_back(static_cast<char>((value >> shift) & 0xFF));
+    }
+}
+
+}  // namespace arc

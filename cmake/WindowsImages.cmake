@@ -1,7 +1,8 @@
 # Windows executables that carry resources, built on any machine that has
-# MinGW-w64: the image the resource reader's tests read on Linux, and the
-# sample patch. Also the generated test payload big.bin, which the Windows
-# test binaries compile in.
+# MinGW-w64: the image the resource reader's tests read on Linux, the images
+# with version information that the version tests read, and the sample patch.
+# Also the generated test payload big.bin, which the Windows test binaries
+# compile in.
 
 set(test_payload_dir "${CMAKE_BINARY_DIR}/test-resources")
 set(test_big_payload "${test_payload_dir}/big.bin")
@@ -58,12 +59,35 @@ if(NOT WIN32)
       "${test_big_payload};${test_payload_dir}/test_script.txt;${CMAKE_SOURCE_DIR}/tests/resources/hello.bin")
     set(PATCHER_REAL_PE_IMAGE "${test_resources_image_EXE}")
 
+    # Executables with chosen version information, read by the version tests.
+    set(version_rc "${CMAKE_SOURCE_DIR}/tests/resources/versions")
+    patcher_windows_image(version_ja "${version_rc}/ja.rc" "" "")
+    patcher_windows_image(version_en "${version_rc}/en.rc" "" "")
+    patcher_windows_image(version_fixed_only "${version_rc}/fixed_only.rc" "" "")
+    patcher_windows_image(version_none "${version_rc}/none.rc" "" "")
+    set(PATCHER_VERSION_IMAGES version_ja version_en version_fixed_only version_none)
+    set(PATCHER_VERSION_IMAGES_DIR "${CMAKE_BINARY_DIR}/images")
+
+    # The sample: the game's executable before and after the patch, the
+    # payloads that make_sample_game writes, and the patch around them.
     set(sample_dir "${CMAKE_BINARY_DIR}/sample")
-    patcher_convert_script("${CMAKE_SOURCE_DIR}/sample/script.txt" "${sample_dir}/script.txt")
-    patcher_windows_image(sample_patch
-      "${CMAKE_SOURCE_DIR}/sample/sample_patch.rc"
-      "${sample_dir};${CMAKE_SOURCE_DIR}/sample"
-      "${sample_dir}/script.txt")
+    set(sample_src "${CMAKE_SOURCE_DIR}/sample")
+    foreach(version 1_0 1_1)
+      patcher_windows_image(sample_game_${version} "${sample_src}/game_${version}.rc"
+        "${sample_src}" "${sample_src}/game_version.rc.inc")
+    endforeach()
+    set(SAMPLE_GAME_EXE "${sample_game_1_0_EXE}")
+    set(sample_payloads "${sample_dir}/ENTRY_A.prs" "${sample_dir}/ENTRY_OGG.ogg"
+                        "${sample_dir}/ENTRY_TXT.txt")
+    add_custom_command(
+      OUTPUT ${sample_payloads}
+      COMMAND make_sample_game payloads "${sample_dir}"
+      DEPENDS make_sample_game
+      COMMENT "Writing the sample patch's payloads")
+    patcher_convert_script("${sample_src}/script.txt" "${sample_dir}/script.txt")
+    patcher_windows_image(sample_patch "${sample_src}/sample_patch.rc"
+      "${sample_dir};${CMAKE_BINARY_DIR}/images"
+      "${sample_dir}/script.txt;${sample_game_1_1_EXE};${sample_payloads}")
     set(SAMPLE_PATCH_EXE "${sample_patch_EXE}")
   else()
     message(STATUS "MinGW-w64 not found: no Windows images, the sample patch is skipped")

@@ -36,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
         GameDirCase{"two backslashes lose one", "C:\\Game\\\\", "C:\\Game\\\\"},
         GameDirCase{"double-byte character ending in 0x5C", "C:\\\x83\x5c", "C:\\\x83\x5c\\"},
         GameDirCase{"double-byte 0x5C then a real backslash", "C:\\\x95\x5c\\", "C:\\\x95\x5c\\"},
-        GameDirCase{"a colon just before the last backslash makes a root", "C:\\a:\\", "C:\\a:\\\\"},
+        GameDirCase{"a colon just before the last backslash makes a root", "C:\\a:\\",
+                    "C:\\a:\\\\"},
         GameDirCase{"a lone backslash is too short to lose", "\\", "\\\\"},
         GameDirCase{"forward slashes stay", "/home/game/", "/home/game/\\"},
         GameDirCase{"empty folder", "", "\\"}));
@@ -73,8 +74,8 @@ TEST(CriticalSectionTest, KnowsItsHolderAndCountsRecursion) {
         CScopedLock inner(&section);
         EXPECT_TRUE(section.IsLockedByMe());
         std::atomic<int> seenByOther{-1};
-        auto other = platform::Current().StartThread(
-            [&] { seenByOther = section.IsLockedByMe() ? 1 : 0; });
+        auto other =
+            platform::Current().StartThread([&] { seenByOther = section.IsLockedByMe() ? 1 : 0; });
         other->Join();
         EXPECT_EQ(seenByOther.load(), 0);
     }

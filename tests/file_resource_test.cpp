@@ -70,9 +70,9 @@ TEST_P(FileResourceTest, FindsNamesAndTypesInAnyLetterCase) {
                        std::make_pair("SCRIPT", "Patch_Scr")}) {
         FileResource resource;
         EXPECT_EQ(resource.Open(names.first, names.second), kStatusOk) << names.first;
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(resource.GetData()),
-                              resource.GetSize()),
-                  "title TestPatch\r\n");
+        EXPECT_EQ(
+            std::string(reinterpret_cast<const char*>(resource.GetData()), resource.GetSize()),
+            "title TestPatch\r\n");
     }
 }
 

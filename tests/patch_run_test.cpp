@@ -49,7 +49,9 @@ protected:
         return boxes;
     }
 
-    static std::string Result(const char* text) { return std::string(text::kCaptionResult) + "|" + text; }
+    static std::string Result(const char* text) {
+        return std::string(text::kCaptionResult) + "|" + text;
+    }
     static std::string Error(const std::string& text) {
         return std::string(text::kCaptionError) + "|" + text;
     }
@@ -127,8 +129,8 @@ TEST_F(PatchRunTest, FinishedRunCleansBackupsOfTheGameFolderAndItsArcFolderOnly)
     ASSERT_TRUE(MakeDir(game / "sub"));
     ASSERT_TRUE(MakeDir(game / "folder.bak"));
     ASSERT_TRUE(MakeDir(game / (so + "dir")));
-    for (const char* file : {"a.bak", "B.BAK", "keep.txt", "keep.bak.txt", "arc/c.bak",
-                             "arc/data.arc", "sub/d.bak"}) {
+    for (const char* file :
+         {"a.bak", "B.BAK", "keep.txt", "keep.bak.txt", "arc/c.bak", "arc/data.arc", "sub/d.bak"}) {
         ASSERT_TRUE(WriteFile(game / file, "x")) << file;
     }
     ASSERT_TRUE(WriteFile(game / (so + ".bak"), "x"));
@@ -140,8 +142,8 @@ TEST_F(PatchRunTest, FinishedRunCleansBackupsOfTheGameFolderAndItsArcFolderOnly)
         EXPECT_FALSE(Exists(game / gone)) << gone;
     }
     EXPECT_FALSE(Exists(game / (so + ".bak")));
-    for (const std::string kept : {"keep.txt", "keep.bak.txt", "arc/data.arc", "sub/d.bak",
-                                   "folder.bak"}) {
+    for (const std::string kept :
+         {"keep.txt", "keep.bak.txt", "arc/data.arc", "sub/d.bak", "folder.bak"}) {
         EXPECT_TRUE(Exists(game / kept)) << kept;
     }
     EXPECT_TRUE(Exists(game / (so + "dir/e.bak")));
@@ -205,8 +207,7 @@ struct PrepareFault {
     std::string shown;
 };
 
-class PrepareFaultTest : public PatchRunTest,
-                         public ::testing::WithParamInterface<PrepareFault> {};
+class PrepareFaultTest : public PatchRunTest, public ::testing::WithParamInterface<PrepareFault> {};
 
 TEST_P(PrepareFaultTest, ShowsTheErrorAndDoesNotStart) {
     const PrepareFault& c = GetParam();
@@ -259,11 +260,12 @@ TEST_P(WorkerFaultTest, InterruptsTheRunAndRestoresEveryCommand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WorkerFaultTest,
-    ::testing::Values(
-        WorkerFault{"message", ProbeCmd::Fault::kMessage, "[b] message error"},
-        WorkerFault{"text", ProbeCmd::Fault::kText, "text error"},
-        WorkerFault{"file error", ProbeCmd::Fault::kFileError, "CFileNormal::Read [b] file error\n"},
-        WorkerFault{"out of memory", ProbeCmd::Fault::kBadAlloc, text::kErrorOccurred}));
+    ::testing::Values(WorkerFault{"message", ProbeCmd::Fault::kMessage, "[b] message error"},
+                      WorkerFault{"text", ProbeCmd::Fault::kText, "text error"},
+                      WorkerFault{"file error", ProbeCmd::Fault::kFileError,
+                                  "CFileNormal::Read [b] file error\n"},
+                      WorkerFault{"out of memory", ProbeCmd::Fault::kBadAlloc,
+                                  text::kErrorOccurred}));
 
 TEST_F(PatchRunTest, ErrorInTheWorkersCheckInterruptsTheRun) {
     Start();
@@ -310,9 +312,9 @@ TEST_F(PatchRunTest, RestoreStopsAtTheFirstFileError) {
     c->execFault = ProbeCmd::Fault::kMessage;
     EXPECT_EQ(Run(), PATCH_ABORTED);
     EXPECT_EQ(Calls(".Restore"), (Strings{"a", "b"}));
-    EXPECT_EQ(Boxes(), (Strings{Error("[c] message error"),
-                                Error("CFileNormal::Read [b] file error\n"),
-                                Result(text::kRunAborted)}));
+    EXPECT_EQ(Boxes(),
+              (Strings{Error("[c] message error"), Error("CFileNormal::Read [b] file error\n"),
+                       Result(text::kRunAborted)}));
 }
 
 TEST_F(PatchRunTest, ASecondRunFindsEverythingDone) {

@@ -32,8 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "// head\r\n\r\n\t\t\r\ntitle A\r\n",
                   {"title A"}},
         SplitCase{"blanks in front of a comment stay", "title A   // caption\r\n", {"title A   "}},
-        SplitCase{"tabs vanish and fuse what stands around them", "title\tA\t\t// c\r\n",
-                  {"titleA"}},
+        SplitCase{
+            "tabs vanish and fuse what stands around them", "title\tA\t\t// c\r\n", {"titleA"}},
         SplitCase{"a double slash inside a path starts a comment",
                   "copy arc//data.arc X T 0\r\n",
                   {"copy arc"}},
@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"a comment ends at the line feed", "// x\ntitle A\n", {"title A"}},
         SplitCase{"a line of blanks is a line", "   \r\n", {"   "}},
         SplitCase{"empty text", "", {}},
-        SplitCase{"bytes from 0x80 up are text", "title \x83\x5c\x81\x40X\r\n",
+        SplitCase{"bytes from 0x80 up are text",
+                  "title \x83\x5c\x81\x40X\r\n",
                   {"title \x83\x5c\x81\x40X"}}));
 
 struct TokenCase {
@@ -66,8 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"leading blank gives an empty first token", " title A", {"", "title", "A"}},
         TokenCase{"trailing blank gives an empty last token", "title A ", {"title", "A", ""}},
         TokenCase{"only blanks", "   ", {"", ""}},
-        TokenCase{"a full-width space is part of a token", "title \x81\x40X",
-                  {"title", "\x81\x40X"}},
+        TokenCase{
+            "a full-width space is part of a token", "title \x81\x40X", {"title", "\x81\x40X"}},
         TokenCase{"high bytes are never blanks", "a\xa0\x85 b", {"a\xa0\x85", "b"}}));
 
 }  // namespace

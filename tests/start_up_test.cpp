@@ -64,7 +64,8 @@ TEST_F(StartUpTest, FactoryMakesOneCommandPerLineWithItsArguments) {
     EXPECT_EQ(factory.At(1)->arg[0], "");
     // Seven arguments: the first five are kept.
     ScriptCmd* many = factory.At(2);
-    EXPECT_EQ((Strings{many->arg[0], many->arg[1], many->arg[5]}), (Strings{"deletebak", "1", "5"}));
+    EXPECT_EQ((Strings{many->arg[0], many->arg[1], many->arg[5]}),
+              (Strings{"deletebak", "1", "5"}));
     // Only the first title runs at start-up and is marked done.
     EXPECT_EQ(view.caption(), "A");
     EXPECT_EQ(factory.At(0)->done, 1);
@@ -88,15 +89,15 @@ class UndefinedKeywordTest : public StartUpTest,
 
 TEST_P(UndefinedKeywordTest, EndsTheProgramWithTheMessage) {
     EXPECT_FALSE(engine.StartWithScript(GetParam()));
-    std::string expected = std::string(text::kCaptionError) + "|" + text::kUndefinedCommand +
-                           text::kProgramEndsSuffix;
+    std::string expected =
+        std::string(text::kCaptionError) + "|" + text::kUndefinedCommand + text::kProgramEndsSuffix;
     EXPECT_EQ(Boxes(), Strings{expected});
     EXPECT_FALSE(view.Messages()[0].owned);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, UndefinedKeywordTest,
-                         ::testing::Values("Title A\r\n",          // keywords are case-sensitive
-                                           "title\tA\r\n",         // a tab fuses the tokens
+                         ::testing::Values("Title A\r\n",   // keywords are case-sensitive
+                                           "title\tA\r\n",  // a tab fuses the tokens
                                            "deleteBak\r\n", "TITLE A\r\n",
                                            "title A\r\nnosuch\r\n"));
 
@@ -148,8 +149,9 @@ TEST_F(RegistTest, NoRecordWarnsAndLeavesTheFolderEmpty) {
     std::vector<ShownMessage> messages = view.Messages();
     ASSERT_EQ(messages.size(), 1u);
     const ShownMessage& box = messages[0];
-    EXPECT_EQ(box.text, Sjis(u8"ゲームがインストールされていません。\n"
-                             u8"手動インストールでインストールを行った場合はインストール先を指定して下さい"));
+    EXPECT_EQ(box.text,
+              Sjis(u8"ゲームがインストールされていません。\n"
+                   u8"手動インストールでインストールを行った場合はインストール先を指定して下さい"));
     EXPECT_EQ(box.caption, Sjis(u8"注意"));
     EXPECT_EQ(box.style, kMbOk | kMbIconInformation);
     EXPECT_FALSE(box.owned);

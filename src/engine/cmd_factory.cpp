@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "archive/arc_backup_cmd.h"
+#include "archive/arc_ver_write_cmd.h"
+#include "archive/update_cmd.h"
 #include "engine/del_bak_cmd.h"
 #include "engine/errors.h"
 #include "engine/regist_cmd.h"
@@ -9,6 +12,7 @@
 #include "engine/texts.h"
 #include "engine/title_cmd.h"
 #include "fileio/file_resource.h"
+#include "replace/copy_cmd.h"
 
 namespace {
 
@@ -27,6 +31,10 @@ const Keyword kKeywords[] = {
     {"title", &Make<TitleCmd>},
     {"regist", &Make<RegistCmd>},
     {"deletebak", &Make<DelBakCmd>},
+    {"copy", &Make<CopyCmd>},
+    {"arcbackup", &Make<ArcBackupCmd>},
+    {"update", &Make<UpdateCmd>},
+    {"arcVerWrite", &Make<ArcVerWriteCmd>},
 };
 
 }  // namespace

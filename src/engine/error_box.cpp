@@ -14,8 +14,8 @@ CString FormatBounded(const char* format, va_list args) {
     char buffer[kBufferSize];
     int needed = std::vsnprintf(buffer, sizeof buffer, format, args);
     if (needed < 0) return CString();
-    size_t length = static_cast<size_t>(needed) < kBufferSize ? static_cast<size_t>(needed)
-                                                               : kBufferSize - 1;
+    size_t length =
+        static_cast<size_t>(needed) < kBufferSize ? static_cast<size_t>(needed) : kBufferSize - 1;
     // Drop a lead byte whose second byte the cut removed.
     size_t i = 0;
     while (i < length) {

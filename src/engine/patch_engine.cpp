@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int64_t kProgressUnit = 65536;      // the bar counts in units of 64 KiB
+constexpr int64_t kProgressUnit = 65536;     // the bar counts in units of 64 KiB
 constexpr int64_t kProgressPosUnit = 65535;  // and positions by this divisor
 
 int ClampToInt(int64_t value) {
@@ -173,8 +173,8 @@ int CPatchEngine::OnPatchMessage(int code, int value) {
             view_.EnableRun(true);
             break;
         case PATCH_FINISHED:
-            view_.ShowMessage(text::kRunFinished, text::kCaptionResult,
-                              kMbOk | kMbIconInformation, true);
+            view_.ShowMessage(text::kRunFinished, text::kCaptionResult, kMbOk | kMbIconInformation,
+                              true);
             view_.SetProgressPos(0);
             EndRun();
             view_.EnableRun(true);

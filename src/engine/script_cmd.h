@@ -24,8 +24,15 @@ public:
     // The base path of the command's files: the game folder with one
     // trailing backslash.
     void GetGameDir(CString& out) const;
+    // The format version of an installed archive data file, from its version
+    // tag; -1 (after an error box) when it cannot be opened or read.
+    int GetFileArcVersion(const CString& path) const;
+    // The format version of a payload, from its first four bytes; -1 (after
+    // an error box) when it is shorter. Throws CMessageError when there is
+    // no such payload.
+    int GetResourceArcVersion(const CString& name, const CString& type) const;
 
-    CString arg[6];  // the keyword and up to five arguments
+    CString arg[6];    // the keyword and up to five arguments
     int done = 0;      // already executed when the program started
     int backedUp = 0;  // a backup exists that Restore may put back
     CPatchEngine* owner;

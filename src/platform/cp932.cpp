@@ -53,7 +53,8 @@ std::string DisplayUtf8(const std::string& cp932) {
     // Convert piece by piece so that one bad byte does not hide the rest.
     out.clear();
     for (size_t i = 0; i < cp932.size();) {
-        size_t n = (IsLeadByte(static_cast<unsigned char>(cp932[i])) && i + 1 < cp932.size()) ? 2 : 1;
+        size_t n =
+            (IsLeadByte(static_cast<unsigned char>(cp932[i])) && i + 1 < cp932.size()) ? 2 : 1;
         std::string piece;
         if (Cp932ToUtf8(cp932.substr(i, n), &piece)) {
             out += piece;

@@ -23,9 +23,7 @@ public:
     }
     uint32_t Remove(const std::string& path) override { return target_.Remove(path); }
     uint32_t MakeFolder(const std::string& path) override { return target_.MakeFolder(path); }
-    uint32_t RemoveFolder(const std::string& path) override {
-        return target_.RemoveFolder(path);
-    }
+    uint32_t RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
     bool FindPayload(const std::string& name, const std::string& type, Payload* out) override {
         return target_.FindPayload(name, type, out);
     }
@@ -49,6 +47,11 @@ public:
     std::unique_ptr<IRecursiveLock> NewLock() override { return target_.NewLock(); }
     uint32_t CurrentThreadId() override { return target_.CurrentThreadId(); }
     void SleepMs(uint32_t milliseconds) override { target_.SleepMs(milliseconds); }
+    VersionInfoStatus LoadVersionInfo(const std::string& path,
+                                      std::unique_ptr<IVersionInfo>* out) override {
+        return target_.LoadVersionInfo(path, out);
+    }
+    std::string ModulePath() override { return target_.ModulePath(); }
 
 protected:
     IPlatform& target() { return target_; }

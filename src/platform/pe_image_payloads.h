@@ -20,11 +20,15 @@ public:
                                                  std::string* error);
 
     bool FindPayload(const std::string& name, const std::string& type, Payload* out) override;
+    // The patch executable stands in for the program's own file: its path,
+    // in CP932 when the host path has a CP932 form, else as given.
+    std::string ModulePath() override;
     const PeResources& Resources() const { return *resources_; }
 
 private:
     explicit PeImagePayloads(IPlatform& target) : ForwardingPlatform(target) {}
 
+    std::string path_;
     std::vector<uint8_t> image_;
     std::unique_ptr<PeResources> resources_;
 };

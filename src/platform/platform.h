@@ -2,8 +2,9 @@
 //
 // Everything the program asks of the system goes through IPlatform: files,
 // file search, rename and delete, the payload store, the install record,
-// threads, locks and sleeping. Paths, names and values are CP932 byte
-// strings on every system; each implementation converts at the system call.
+// version information, threads, locks and sleeping. Paths, names and values
+// are CP932 byte strings on every system; each implementation converts at
+// the system call.
 // Results follow the Win32 calls the program was designed around: error
 // codes are Win32 error codes (0 for success), file positions are split into
 // a low and a high 32-bit part, and a rename fails when its target exists.
@@ -118,6 +119,56 @@ public:
     virtual void Leave() = 0;
 };
 
+// The fixed part of an executable's version information (VS_FIXEDFILEINFO),
+// field by field.
+struct FixedFileInfo {
+    uint32_t signature = 0;  // 0xFEEF04BD
+    uint32_t struct_version = 0;
+    uint32_t file_version_ms = 0;
+    uint32_t file_version_ls = 0;
+    uint32_t product_version_ms = 0;
+    uint32_t product_version_ls = 0;
+    uint32_t file_flags_mask = 0;
+    uint32_t file_flags = 0;
+    uint32_t file_os = 0;
+    uint32_t file_type = 0;
+    uint32_t file_subtype = 0;
+    uint32_t file_date_ms = 0;
+    uint32_t file_date_ls = 0;
+};
+
+// One entry of the translation table: the language of a string table and
+// its code page.
+struct VersionTranslation {
+    uint16_t language = 0;
+    uint16_t code_page = 0;
+};
+
+// The version information of one file, read whole, answering the queries
+// that VerQueryValue answers. Every answer stays inside the block: a damaged
+// block answers "absent", never with bytes from outside it.
+class IVersionInfo {
+public:
+    virtual ~IVersionInfo() = default;
+    // "\": the fixed information. False when the block has none, when it is
+    // too short, or when its signature is not 0xFEEF04BD.
+    virtual bool FixedInfo(FixedFileInfo* out) const = 0;
+    // "\VarFileInfo\Translation": its first entry. False when there is none.
+    virtual bool FirstTranslation(VersionTranslation* out) const = 0;
+    // A text value such as "\StringFileInfo\041104B0\ProductName" (names
+    // match without regard to letter case): its characters up to the first
+    // NUL, as CP932; a character that CP932 lacks becomes '?'. False when
+    // the path names nothing.
+    virtual bool QueryText(const std::string& sub_block, std::string* out) const = 0;
+};
+
+// What became of reading a file's version information.
+enum class VersionInfoStatus {
+    kLoaded,         // *out holds the block
+    kNoInformation,  // the file is missing or has none (GetFileVersionInfoSize gives 0)
+    kUnreadable,     // it has some, but reading it failed (GetFileVersionInfo fails)
+};
+
 class IPlatform {
 public:
     virtual ~IPlatform() = default;
@@ -162,6 +213,19 @@ public:
     virtual std::unique_ptr<IRecursiveLock> NewLock() = 0;
     virtual uint32_t CurrentThreadId() = 0;
     virtual void SleepMs(uint32_t milliseconds) = 0;
+
+    // Version information and the program's own file. Unless a platform
+    // answers otherwise, these are the system's own answers, defined beside
+    // the rest of it (win32/version_info.cpp, posix/version_info.cpp).
+    //
+    // Reads the version information (the RT_VERSION resource with id 1) of
+    // the executable at `path`, as GetFileVersionInfoSize and
+    // GetFileVersionInfo do.
+    virtual VersionInfoStatus LoadVersionInfo(const std::string& path,
+                                              std::unique_ptr<IVersionInfo>* out);
+    // The path of the program's own executable, as GetModuleFileName gives
+    // it; empty when it cannot be told in CP932.
+    virtual std::string ModulePath();
 };
 
 // The platform in use: the system's own unless a test or tool put another

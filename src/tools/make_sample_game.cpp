@@ -1,8 +1,20 @@
-// Makes a fresh sample game folder for the sample patch: the files a player
-// would have, with some leftovers for the backup clean-up to find.
+// The sample game, version 1.0, and the payloads of its patch to 1.1.
+//
+//   make_sample_game game DIR --exe GAME_1_0.EXE   a fresh game folder DIR
+//   make_sample_game payloads DIR                  the patch's payload files
+//
+// The game's executable comes from the build (it carries a version
+// resource); everything else is made here, the archives with the same
+// format routines the patch uses.
+#include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "authoring/archive_writer.h"
+#include "authoring/lzss_encoder.h"
 #include "platform/cp932.h"
 #include "platform/platform.h"
 
@@ -20,7 +32,8 @@ bool File(const std::string& path, const std::string& bytes) {
     auto file = os.OpenFile(path, platform::kGenericWrite, 0, platform::kCreateAlways, &error);
     uint32_t done = 0;
     return file &&
-           (bytes.empty() || file->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done) == 0) &&
+           (bytes.empty() ||
+            file->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done) == 0) &&
            file->Close() == 0;
 }
 
@@ -30,33 +43,93 @@ std::string Sjis(const char* utf8) {
     return out;
 }
 
+// Text that compresses well, as game scripts do.
+std::string ScenarioText(const char* version, int lines) {
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        text += Sjis(u8"「ようこそ、サンプルの世界へ。」 ") + version + " line " +
+                std::to_string(i) + "\r\n";
+    }
+    return text;
+}
+
+// Bytes that stand for music: larger than one copy block of 65536.
+std::string Music(unsigned seed, size_t size) {
+    std::string bytes(size, '\0');
+    unsigned state = seed;
+    for (char& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<char>(state >> 24);
+    }
+    return "OggS" + bytes.substr(4);
+}
+
+bool MakeGame(const std::string& dir, const std::string& exeBytes) {
+    std::vector<authoring::ArchiveEntry> entries(4);
+    entries[0].name = "a.prs";
+    entries[0].kind = 1;
+    std::string scenario = ScenarioText("1.0", 40);
+    entries[0].data = authoring::LzssEncode(scenario);
+    entries[0].expandedSize = static_cast<uint32_t>(scenario.size());
+    entries[1].name = "bgm/title.ogg";
+    entries[1].kind = 2;
+    entries[1].data = Music(1, 50000);
+    entries[2].name = "text.txt";
+    entries[2].data = "Sample game 1.0\r\n";
+    entries[3].name = "sub/b.prs";
+    entries[3].data = "plain entry b\r\n";
+    authoring::ArchivePair data = authoring::BuildArchive(entries, "WFL1");
+
+    const std::string g = dir + "/";
+    return Folder(dir) && Folder(g + "arc") && Folder(g + "saves") &&
+           File(g + "game.exe", exeBytes) && File(g + "arc/data.arc", data.arc) &&
+           File(g + "arc/data.ari", data.ari) && File(g + "readme.txt", "Sample game 1.0\r\n") &&
+           // Left alone by the patch and by its backup clean-up.
+           File(g + "saves/slot1.bak", "save\r\n") && File(g + "readme.bak.txt", "note\r\n") &&
+           File(g + Sjis(u8"セーブ.txt"), "save\r\n");
+}
+
+bool MakePayloads(const std::string& dir) {
+    const std::string p = dir + "/";
+    return Folder(dir) &&
+           File(p + "ENTRY_A.prs", authoring::MakeCompressedTypedFile(ScenarioText("1.1", 60))) &&
+           File(p + "ENTRY_OGG.ogg", Music(2, 70000)) &&
+           File(p + "ENTRY_TXT.txt", "Sample game 1.1\r\n");
+}
+
+int Usage() {
+    std::cerr << "usage: make_sample_game game DIR --exe GAME_1_0.EXE\n"
+                 "       make_sample_game payloads DIR\n";
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: make_sample_game DIR\n"
-                     "Makes the sample game folder DIR (its parent must exist).\n";
-        return 2;
-    }
-    std::string game;
-    if (!platform::Utf8ToCp932(argv[1], &game)) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() < 2) return Usage();
+    std::string dir;
+    if (!platform::Utf8ToCp932(args[1], &dir)) {
         std::cerr << "make_sample_game: the folder name cannot be written in CP932\n";
         return 2;
     }
-    const std::string g = game + "/";
-    bool ok = Folder(game) && Folder(g + "arc") && Folder(g + "saves") &&
-              Folder(g + "arc/old.bak") && File(g + "game.exe", "MZ sample game 1.0\n") &&
-              File(g + "arc/data.arc", "WFL1") && File(g + "arc/data.ari", "") &&
-              File(g + "readme.txt", "Sample game 1.0\n") &&
-              // Leftovers of an earlier patch: the clean-up deletes these ...
-              File(g + "game.bak", "old game\n") && File(g + "arc/data_ARC.bak", "WFL1") &&
-              File(g + Sjis(u8"ソフト.bak"), "old\n") &&
-              // ... and leaves these alone.
-              File(g + "saves/slot1.bak", "save\n") && File(g + "readme.bak.txt", "note\n");
+    bool ok = false;
+    if (args[0] == "game" && args.size() == 4 && args[2] == "--exe") {
+        std::ifstream exe(args[3], std::ios::binary);
+        if (!exe) {
+            std::cerr << "make_sample_game: cannot read " << args[3] << '\n';
+            return 1;
+        }
+        std::string bytes((std::istreambuf_iterator<char>(exe)), std::istreambuf_iterator<char>());
+        ok = MakeGame(dir, bytes);
+    } else if (args[0] == "payloads" && args.size() == 2) {
+        ok = MakePayloads(dir);
+    } else {
+        return Usage();
+    }
     if (!ok) {
-        std::cerr << "make_sample_game: cannot write the sample folder " << argv[1] << '\n';
+        std::cerr << "make_sample_game: cannot write " << args[1] << '\n';
         return 1;
     }
-    std::cout << "sample game folder: " << argv[1] << '\n';
     return 0;
 }

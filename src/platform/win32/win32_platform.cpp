@@ -1,7 +1,7 @@
 // The Win32 side of the seam: the wide API, with every CP932 name
 // converted explicitly through code page 932.
-#include <windows.h>
 #include <process.h>
+#include <windows.h>
 
 #include <memory>
 #include <vector>
@@ -225,7 +225,8 @@ public:
         LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, KEY_READ, opened.out());
         if (result != ERROR_SUCCESS) return static_cast<uint32_t>(result);
         DWORD bytes = 0;
-        result = RegQueryValueExW(opened.get(), wideValue.c_str(), nullptr, nullptr, nullptr, &bytes);
+        result =
+            RegQueryValueExW(opened.get(), wideValue.c_str(), nullptr, nullptr, nullptr, &bytes);
         if (result != ERROR_SUCCESS) return static_cast<uint32_t>(result);
         std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
         DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
@@ -246,8 +247,8 @@ public:
             return kErrorNoUnicodeTranslation;
         }
         RegistryKey created;
-        LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, nullptr, 0,
-                                      KEY_WRITE, nullptr, created.out(), nullptr);
+        LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, wideKey.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                      nullptr, created.out(), nullptr);
         if (result != ERROR_SUCCESS) return static_cast<uint32_t>(result);
         result = RegSetValueExW(created.get(), wideValue.c_str(), 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(wideData.c_str()),

@@ -1,9 +1,10 @@
 // Text conversions through the system's own tables, always with code page
 // 932 named explicitly, so that nothing depends on the system locale.
+#include "platform/win32/win32_text.h"
+
 #include <windows.h>
 
 #include "platform/cp932.h"
-#include "platform/win32/win32_text.h"
 
 namespace platform {
 

@@ -1,0 +1,124 @@
+#include "archive/arc_backup_cmd.h"
+
+#include <vector>
+
+#include "archive/archive_check.h"
+#include "engine/errors.h"
+#include "engine/patch_engine.h"
+#include "engine/path_parts.h"
+#include "engine/texts.h"
+#include "fileio/file_ctl.h"
+#include "fileio/file_normal.h"
+#include "platform/cp932.h"
+
+namespace {
+
+constexpr uint32_t kChunk = 65536;
+
+}  // namespace
+
+CString ArcBackupCmd::FilePath(const char* extension) const {
+    CString base;
+    GetGameDir(base);
+    return base + Stem(arg[1]) + "." + extension;
+}
+
+CString ArcBackupCmd::BackupPath(const char* extension) const {
+    CString base;
+    GetGameDir(base);
+    return base + Stem(arg[1]) + "_" + extension + ".bak";
+}
+
+int ArcBackupCmd::Check() {
+    return CheckArchiveVersion(*this, arg[1], arg[2], text::kUnexpectedFormat);
+}
+
+int ArcBackupCmd::Size() {
+    int total = 0;
+    for (const char* extension : {"ARC", "ARI"}) {
+        CString path = FilePath(extension);
+        CFileCtl file;
+        if (Failed(file.Open(path))) {
+            throw MessageError(text::kBackupSizeOpenFailed, path.c_str());
+        }
+        total += file.GetSize();
+    }
+    return total;
+}
+
+void ArcBackupCmd::Exec() {
+    BackupProc("ARC");
+    try {
+        BackupProc("ARI");
+    } catch (...) {
+        // Half a pair is no backup: the data file goes back as it was.
+        PutBack("ARC");
+        throw;
+    }
+    backedUp = 1;
+}
+
+CString ArcBackupCmd::OnDiskPath(const char* extension) {
+    CString& known = onDisk_[CString(extension) == "ARC" ? 0 : 1];
+    const CString path = FilePath(extension);
+    platform::FindData found;
+    if (platform::Current().FindFirst(path, &found)) {
+        size_t separator = platform::FindLastOf(path, "\\/");
+        known = path.substr(0, separator + 1) + found.name;
+    }
+    return known.empty() ? path : known;
+}
+
+void ArcBackupCmd::BackupProc(const char* extension) {
+    const CString original = OnDiskPath(extension);
+    const CString named = FilePath(extension);  // how messages name it
+    const CString backup = BackupPath(extension);
+    // When a backup of that name is left from before, the rename fails and
+    // that backup is what is copied over the file.
+    bool moved = platform::Current().Rename(original, backup) == 0;
+    auto fail = [&](CFileNormal* in, CFileNormal* out, const char* message, const CString& path) {
+        if (out) out->Close();
+        if (in) in->Close();
+        if (moved) PutBack(extension);
+        throw MessageError(message, path.c_str());
+    };
+
+    CFileNormal in;
+    if (Failed(in.Open(backup, platform::kGenericRead, platform::kShareRead,
+                       platform::kOpenExisting))) {
+        fail(nullptr, nullptr, text::kBackupOpenFailed, backup);
+    }
+    CFileNormal out;
+    if (Failed(out.Open(original, platform::kGenericWrite, platform::kShareWrite,
+                        platform::kCreateAlways))) {
+        fail(&in, nullptr, text::kBackupOriginalOpenFailed, named);
+    }
+    std::vector<char> buffer(kChunk);
+    uint32_t done = 0;
+    do {
+        if (Failed(in.Read(buffer.data(), kChunk, &done))) {
+            fail(&in, &out, text::kBackupReadFailed, backup);
+        }
+        if (Failed(out.Write(buffer.data(), done))) {
+            fail(&in, &out, text::kBackupWriteFailed, named);
+        }
+        owner->PostPatch(PATCH_PROGRESS, static_cast<int>(done));
+    } while (done == kChunk);
+    in.Close();
+    if (Failed(out.Close())) fail(nullptr, nullptr, text::kBackupWriteFailed, named);
+}
+
+void ArcBackupCmd::PutBack(const char* extension) {
+    const CString backup = BackupPath(extension);
+    if (!PathExists(backup)) return;
+    const CString original = OnDiskPath(extension);
+    platform::IPlatform& os = platform::Current();
+    if (PathExists(original)) os.Remove(original);
+    os.Rename(backup, original);
+}
+
+void ArcBackupCmd::Restore() {
+    if (!backedUp) return;
+    PutBack("ARC");
+    PutBack("ARI");
+}

@@ -1,0 +1,31 @@
+// arcbackup: sets an archive pair aside before the update lines change it,
+// so that an interrupted run can put it back whole.
+#pragma once
+
+#include "engine/script_cmd.h"
+
+class ArcBackupCmd : public ScriptCmd {
+public:
+    using ScriptCmd::ScriptCmd;
+    void Exec() override;
+    int Size() override;
+    int Check() override;
+    void Restore() override;
+
+    // O = G + S + "." + extension, B = G + S + "_" + extension + ".bak".
+    CString FilePath(const char* extension) const;
+    CString BackupPath(const char* extension) const;
+
+private:
+    // Renames the file to its backup and copies the backup back under the
+    // file's name. When that fails part way, the file is put back as it was
+    // and the message is raised.
+    void BackupProc(const char* extension);
+    // Puts one backup back over its file.
+    void PutBack(const char* extension);
+    // The file as the game folder spells it (the pair is addressed as
+    // .ARC/.ARI, but a file made again keeps the name it had).
+    CString OnDiskPath(const char* extension);
+
+    CString onDisk_[2];  // the data file's and the index file's names, once seen
+};

@@ -1,0 +1,39 @@
+// The archive version readers every command may use.
+#include "archive/arc_format.h"
+#include "engine/error_box.h"
+#include "engine/errors.h"
+#include "engine/patch_engine.h"
+#include "engine/script_cmd.h"
+#include "engine/texts.h"
+#include "fileio/file_ctl.h"
+#include "fileio/file_resource.h"
+
+int ScriptCmd::GetFileArcVersion(const CString& path) const {
+    CFileCtl file;
+    if (Failed(file.Open(path))) {
+        ErrorBox(owner->View(), text::kVersionOpenFailed, path.c_str());
+        return -1;
+    }
+    char tag[arc::kTagSize];
+    uint32_t done = 0;
+    if (Failed(file.Read(tag, arc::kTagSize, &done)) || done != arc::kTagSize) {
+        // A file shorter than its tag has no version to read.
+        ErrorBox(owner->View(), text::kVersionReadFailed, path.c_str());
+        return -1;
+    }
+    file.Close();
+    return arc::ReadVersionTag(tag);
+}
+
+int ScriptCmd::GetResourceArcVersion(const CString& name, const CString& type) const {
+    FileResource payload;
+    if (Failed(payload.Open(name, type)))
+        throw MessageError(text::kCopySourceOpenFailed, name.c_str());
+    char tag[arc::kTagSize];
+    uint32_t done = 0;
+    if (Failed(payload.Read(tag, arc::kTagSize, &done)) || done != arc::kTagSize) {
+        ErrorBox(owner->View(), text::kVersionReadFailed, name.c_str());
+        return -1;
+    }
+    return arc::ReadVersionTag(tag);
+}

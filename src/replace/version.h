@@ -1,0 +1,56 @@
+// The version resource of an executable: its file and product versions and
+// the texts of its first translation.
+#pragma once
+
+#include <memory>
+
+#include "engine/run_context.h"
+#include "engine/types.h"
+#include "platform/platform.h"
+
+class CVersion {
+public:
+    // Reads the version information of the file at `path`. A file that is
+    // missing or has none is reported through `context` in a box without
+    // owner ("GetFileVersionInfoSizeで失敗した", caption "エラー",
+    // exclamation icon, OK); one whose information cannot be read is not.
+    // Either way the object is then without data and every getter returns
+    // the empty text.
+    CVersion(IRunContext& context, const CString& path);
+    // The same for the program's own executable.
+    explicit CVersion(IRunContext& context);
+    virtual ~CVersion();
+
+    CVersion(const CVersion&) = delete;
+    CVersion& operator=(const CVersion&) = delete;
+
+    // "a.b.c.d" from the fixed information's file-version fields (high and
+    // low 16 bits of the MS field, then of the LS field), in decimal.
+    CString GetFileVersion() const;
+    // The same from the product-version fields.
+    CString GetProductVersion() const;
+
+    // One text of the string table of the first translation; empty when it
+    // is absent.
+    CString GetComments() const;
+    CString GetCompanyName() const;
+    CString GetFileDescription() const;
+    CString GetInternalName() const;
+    CString GetLegalCopyright() const;
+    CString GetLegalTrademarks() const;
+    CString GetOriginalFilename() const;
+    CString GetPrivateBuild() const;
+    CString GetProductName() const;
+    CString GetSpecialBuild() const;
+
+private:
+    void Load(IRunContext& context, const CString& path);
+    CString FormatVersion(uint32_t ms, uint32_t ls) const;
+    CString GetString(const char* field) const;
+
+    std::unique_ptr<platform::IVersionInfo> info_;  // null without data
+    bool hasFixed_ = false;
+    platform::FixedFileInfo fixed_;
+    bool hasTranslation_ = false;
+    platform::VersionTranslation translation_;
+};

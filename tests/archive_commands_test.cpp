@@ -17,6 +17,7 @@
 #include "authoring/lzss_encoder.h"
 #include "platform/cp932.h"
 #include "support/command_fixture.h"
+#include "support/probe_cmd.h"
 
 namespace {
 
@@ -682,6 +683,27 @@ TEST_F(ArchiveCommandRunTest, ErrorInALaterLineLeavesEveryFileAsItWas) {
         EXPECT_EQ(Boxes(), (Strings{c.message, Sjis(u8"パッチ処理は途中で中断されました")}));
         EXPECT_TRUE(SameFiles(Files(), before));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The abort button pressed while the last line runs: every line has changed
+// its files by then, and all of it is undone.
+TEST_F(ArchiveCommandRunTest, AbortAfterEveryLineLeavesEveryFileAsItWas) {
+    const std::string script = InstallGame();
+    const FileTree before = Files();
+    CallLog log;
+    ASSERT_TRUE(engine.StartWithScript(script));
+    auto* last = new ProbeCmd(&engine, "last", &log);
+    last->onExec = [this] { engine.SetAbort(1); };
+    engine.Factory().Add(boost::shared_ptr<ScriptCmd>(last));
+    engine.SetGameFolder(game.path());
+    engine.OnRun();
+    ASSERT_EQ(view.PumpUntilIdle(engine), PATCH_ABORTED);
+    EXPECT_EQ(LastBox(), Sjis(u8"パッチ処理は途中で中断されました"));
+    EXPECT_TRUE(SameFiles(Files(), before));
 }
 
 }  // namespace

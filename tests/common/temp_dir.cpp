@@ -35,12 +35,13 @@ void RemoveTree(platform::IPlatform& os, const std::string& path) {
 
 }  // namespace
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::string& base) {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
     auto& os = platform::System();
     for (;;) {
-        path_ = "test_tmp_" + std::to_string(random()) + "_" + std::to_string(counter++);
+        path_ = (base.empty() ? "" : base + "/") + "test_tmp_" + std::to_string(random()) + "_" +
+                std::to_string(counter++);
         if (os.MakeFolder(path_) == 0) break;
     }
 }

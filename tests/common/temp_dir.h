@@ -7,7 +7,8 @@ namespace testing_support {
 
 class TempDir {
 public:
-    TempDir();
+    // A folder below the current directory, or below `base` when given.
+    explicit TempDir(const std::string& base = "");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -12,6 +12,21 @@ namespace {
 constexpr int64_t kProgressUnit = 65536;     // the bar counts in units of 64 KiB
 constexpr int64_t kProgressPosUnit = 65535;  // and positions by this divisor
 
+// The text of the error being handled; called from a catch block.
+CString CurrentErrorText() {
+    try {
+        throw;
+    } catch (const CTextError& error) {
+        return error.text;
+    } catch (const CMessageError& error) {
+        return error.text;
+    } catch (const CError& error) {
+        return error.GetErrorText();
+    } catch (...) {
+        return text::kErrorOccurred;
+    }
+}
+
 int ClampToInt(int64_t value) {
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
@@ -86,14 +101,8 @@ int CPatchEngine::PrepareRun() {
         view_.SetProgressPos(0);
         view_.SetProgressRange(ClampToInt(workTotal_ / kProgressUnit));
         return 1;
-    } catch (const CTextError& error) {
-        ErrorBox(view_, CString(error.text));
-    } catch (const CMessageError& error) {
-        ErrorBox(view_, error.text);
-    } catch (const CError& error) {
-        ErrorBox(view_, error.GetErrorText());
-    } catch (const std::exception&) {
-        ErrorBox(view_, CString(text::kErrorOccurred));
+    } catch (...) {
+        ErrorBox(view_, CurrentErrorText());
     }
     return 0;
 }
@@ -140,14 +149,8 @@ void CPatchEngine::RunWorker() {
             PostPatch(PATCH_LATEST, 0);
         }
         return;
-    } catch (const CTextError& error) {
-        ErrorBox(view_, CString(error.text));
-    } catch (const CMessageError& error) {
-        ErrorBox(view_, error.text);
-    } catch (const CError& error) {
-        ErrorBox(view_, error.GetErrorText());
     } catch (...) {
-        ErrorBox(view_, CString(text::kErrorOccurred));
+        ErrorBox(view_, CurrentErrorText());
     }
     PostPatch(PATCH_ABORTED, 0);
 }
@@ -190,17 +193,9 @@ void CPatchEngine::RestoreAll() {
     while (ScriptCmd* command = factory_.Next()) {
         try {
             command->Restore();
-        } catch (const CError& error) {
-            ErrorBox(view_, error.GetErrorText());
-            break;
-        } catch (const CMessageError& error) {
-            ErrorBox(view_, error.text);
-            break;
-        } catch (const CTextError& error) {
-            ErrorBox(view_, CString(error.text));
-            break;
-        } catch (const std::exception&) {
-            ErrorBox(view_, CString(text::kErrorOccurred));
+        } catch (...) {
+            // The commands after it are not restored.
+            ErrorBox(view_, CurrentErrorText());
             break;
         }
     }

@@ -77,17 +77,20 @@ if(NOT WIN32)
         "${sample_src}" "${sample_src}/game_version.rc.inc")
     endforeach()
     set(SAMPLE_GAME_EXE "${sample_game_1_0_EXE}")
-    set(sample_payloads "${sample_dir}/ENTRY_A.prs" "${sample_dir}/ENTRY_OGG.ogg"
-                        "${sample_dir}/ENTRY_TXT.txt")
+    # Laid out as patchkit build takes them: payloads/TYPE/NAME.
+    set(sample_payloads "${sample_dir}/payloads/PATCH_SCR/EXE"
+                        "${sample_dir}/payloads/PATCH_SCR/ENTRY_A"
+                        "${sample_dir}/payloads/PATCH_SCR/ENTRY_OGG"
+                        "${sample_dir}/payloads/PATCH_SCR/ENTRY_TXT")
     add_custom_command(
       OUTPUT ${sample_payloads}
-      COMMAND make_sample_game payloads "${sample_dir}"
-      DEPENDS make_sample_game
+      COMMAND make_sample_game payloads "${sample_dir}/payloads" --exe "${sample_game_1_1_EXE}"
+      DEPENDS make_sample_game "${sample_game_1_1_EXE}"
       COMMENT "Writing the sample patch's payloads")
     patcher_convert_script("${sample_src}/script.txt" "${sample_dir}/script.txt")
     patcher_windows_image(sample_patch "${sample_src}/sample_patch.rc"
-      "${sample_dir};${CMAKE_BINARY_DIR}/images"
-      "${sample_dir}/script.txt;${sample_game_1_1_EXE};${sample_payloads}")
+      "${sample_dir};${sample_dir}/payloads"
+      "${sample_dir}/script.txt;${sample_payloads}")
     set(SAMPLE_PATCH_EXE "${sample_patch_EXE}")
   else()
     message(STATUS "MinGW-w64 not found: no Windows images, the sample patch is skipped")

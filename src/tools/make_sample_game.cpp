@@ -1,7 +1,8 @@
 // The sample game, version 1.0, and the payloads of its patch to 1.1.
 //
-//   make_sample_game game DIR --exe GAME_1_0.EXE   a fresh game folder DIR
-//   make_sample_game payloads DIR                  the patch's payload files
+//   make_sample_game game DIR --exe GAME_1_0.EXE      a fresh game folder DIR
+//   make_sample_game payloads DIR --exe GAME_1_1.EXE  the patch's payloads, laid
+//                                                     out as DIR/TYPE/NAME
 //
 // The game's executable comes from the build (it carries a version
 // resource); everything else is made here, the archives with the same
@@ -89,17 +90,16 @@ bool MakeGame(const std::string& dir, const std::string& exeBytes) {
            File(g + Sjis(u8"セーブ.txt"), "save\r\n");
 }
 
-bool MakePayloads(const std::string& dir) {
-    const std::string p = dir + "/";
-    return Folder(dir) &&
-           File(p + "ENTRY_A.prs", authoring::MakeCompressedTypedFile(ScenarioText("1.1", 60))) &&
-           File(p + "ENTRY_OGG.ogg", Music(2, 70000)) &&
-           File(p + "ENTRY_TXT.txt", "Sample game 1.1\r\n");
+bool MakePayloads(const std::string& dir, const std::string& exeBytes) {
+    const std::string p = dir + "/PATCH_SCR/";
+    return Folder(dir) && Folder(dir + "/PATCH_SCR") && File(p + "EXE", exeBytes) &&
+           File(p + "ENTRY_A", authoring::MakeCompressedTypedFile(ScenarioText("1.1", 60))) &&
+           File(p + "ENTRY_OGG", Music(2, 70000)) && File(p + "ENTRY_TXT", "Sample game 1.1\r\n");
 }
 
 int Usage() {
     std::cerr << "usage: make_sample_game game DIR --exe GAME_1_0.EXE\n"
-                 "       make_sample_game payloads DIR\n";
+                 "       make_sample_game payloads DIR --exe GAME_1_1.EXE\n";
     return 2;
 }
 
@@ -113,20 +113,16 @@ int main(int argc, char** argv) {
         std::cerr << "make_sample_game: the folder name cannot be written in CP932\n";
         return 2;
     }
-    bool ok = false;
-    if (args[0] == "game" && args.size() == 4 && args[2] == "--exe") {
-        std::ifstream exe(args[3], std::ios::binary);
-        if (!exe) {
-            std::cerr << "make_sample_game: cannot read " << args[3] << '\n';
-            return 1;
-        }
-        std::string bytes((std::istreambuf_iterator<char>(exe)), std::istreambuf_iterator<char>());
-        ok = MakeGame(dir, bytes);
-    } else if (args[0] == "payloads" && args.size() == 2) {
-        ok = MakePayloads(dir);
-    } else {
+    if (args.size() != 4 || args[2] != "--exe" || (args[0] != "game" && args[0] != "payloads")) {
         return Usage();
     }
+    std::ifstream exe(args[3], std::ios::binary);
+    if (!exe) {
+        std::cerr << "make_sample_game: cannot read " << args[3] << '\n';
+        return 1;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(exe)), std::istreambuf_iterator<char>());
+    bool ok = args[0] == "game" ? MakeGame(dir, bytes) : MakePayloads(dir, bytes);
     if (!ok) {
         std::cerr << "make_sample_game: cannot write " << args[1] << '\n';
         return 1;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/patchkit/build_command.h"
 #include "tools/patchkit/run_command.h"
 
 namespace {
@@ -13,6 +14,8 @@ const char kUsage[] =
     "commands:\n"
     "  run PATCH.exe [--game DIR] [--record DIR] [--pause-ms N]\n"
     "        apply a patch executable to a game folder\n"
+    "  build --script FILE --payloads DIR --output OUT.exe [--arch i686|x86_64] [--kit DIR]\n"
+    "        build a patch executable from a script and a folder of payloads\n"
     "\n"
     "patchkit COMMAND --help tells more.\n";
 
@@ -27,6 +30,7 @@ int main(int argc, char** argv) {
     std::string command = args[0];
     args.erase(args.begin());
     if (command == "run") return RunCommand(args);
+    if (command == "build") return BuildCommand(args);
     std::cerr << "patchkit: unknown command " << command << "\n\n" << kUsage;
     return 2;
 }

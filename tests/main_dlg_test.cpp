@@ -25,7 +25,7 @@ using Strings = std::vector<std::string>;
 class FakeMainView : public IMainView {
 public:
     void SetCaption(const CString& text) override { Record("caption " + text); }
-    void SetFolderText(const CString& folder) override { Record("folder " + folder); }
+    void ShowGameFolder(const CString& folder) override { Record("folder " + folder); }
     void SetProgressRange(int maximum) override { Record("range " + std::to_string(maximum)); }
     void SetProgressPos(int position) override { Record("pos " + std::to_string(position)); }
     void EnableRun(bool enable) override {
@@ -58,10 +58,7 @@ public:
         *chosen = browsePath_;
         return browseResult_;
     }
-    CString ReadOwnProductName(IRunContext& context) override {
-        productContext_ = &context;
-        return productName_;
-    }
+    CString ReadOwnProductName() override { return productName_; }
 
     // Hands posted reports to the dialog, as its thread would, until the run
     // button is enabled again; false when that takes too long.
@@ -106,7 +103,6 @@ public:
     int browseResult_ = kBrowseCancelled;
     CString browsePath_;
     CString productName_ = Sjis(u8"パッチプログラム");
-    IRunContext* productContext_ = nullptr;
 
 private:
     void Record(const std::string& event) {
@@ -196,7 +192,6 @@ TEST_F(MainDlgTest, CloseAsksWithTheProductName) {
               Sjis(u8"パッチの終了|パッチプログラムを終了してもよろしいですか？"));
     EXPECT_EQ(box.style, kMbOkCancel);  // no icon
     EXPECT_TRUE(box.owned);
-    EXPECT_EQ(view.productContext_, &dialog);
 
     // Whatever the version information names is what is asked about.
     view.productName_ = "Other Patch";

@@ -15,7 +15,7 @@ CString FormatOne(const char* format, const CString& value) {
 
 }  // namespace
 
-CMainDlg::CMainDlg(IMainView& view) : view_(view), engine_(*this) {}
+CMainDlg::CMainDlg(IMainView& view) : view_(view), engine_(view) {}
 
 // The engine waits for a worker that is still ending.
 CMainDlg::~CMainDlg() = default;
@@ -30,7 +30,7 @@ int CMainDlg::OnInitDialog() {
 
 void CMainDlg::OnClose() {
     if (!view_.IsRunEnabled()) return;  // a run is in progress
-    CString question = FormatOne(text::kConfirmCloseFormat, view_.ReadOwnProductName(*this));
+    CString question = FormatOne(text::kConfirmCloseFormat, view_.ReadOwnProductName());
     if (view_.ShowMessage(question, text::kCaptionConfirmClose, kMbOkCancel, true) == kIdOk) {
         view_.EndDialog(0);
     }
@@ -62,21 +62,3 @@ void CMainDlg::OnFolder() {
 }
 
 int CMainDlg::OnPatchMessage(int code, int value) { return engine_.OnPatchMessage(code, value); }
-
-void CMainDlg::SetCaption(const CString& text) { view_.SetCaption(text); }
-
-void CMainDlg::ShowGameFolder(const CString& folder) { view_.SetFolderText(folder); }
-
-void CMainDlg::SetProgressRange(int maximum) { view_.SetProgressRange(maximum); }
-
-void CMainDlg::SetProgressPos(int position) { view_.SetProgressPos(position); }
-
-void CMainDlg::EnableRun(bool enable) { view_.EnableRun(enable); }
-
-bool CMainDlg::IsRunEnabled() { return view_.IsRunEnabled(); }
-
-int CMainDlg::ShowMessage(const CString& text, const CString& caption, unsigned style, bool owned) {
-    return view_.ShowMessage(text, caption, style, owned);
-}
-
-void CMainDlg::PostPatchMessage(int code, int value) { view_.PostPatchMessage(code, value); }

@@ -1,5 +1,5 @@
 // The program's one dialog, apart from the window system: it hosts the patch
-// engine, answers the engine's requests through IMainView, and holds the
+// engine, which shows everything through the IMainView, and holds the
 // reactions to the dialog's buttons and messages. The Win32 dialog procedure
 // only forwards to it.
 #pragma once
@@ -8,27 +8,10 @@
 #include "engine/run_context.h"
 #include "engine/types.h"
 
-// What the dialog needs of its window.
-class IMainView {
+// What the dialog needs of its window: everything the engine shows (the
+// run context), and the few things only the dialog itself asks for.
+class IMainView : public IRunContext {
 public:
-    virtual ~IMainView() = default;
-
-    // The caption. Any thread.
-    virtual void SetCaption(const CString& text) = 0;
-    // The folder display (static 1004). Any thread.
-    virtual void SetFolderText(const CString& folder) = 0;
-    // The progress bar (control 1002), dialog thread.
-    virtual void SetProgressRange(int maximum) = 0;
-    virtual void SetProgressPos(int position) = 0;
-    // The run button (1000), dialog thread.
-    virtual void EnableRun(bool enable) = 0;
-    virtual bool IsRunEnabled() = 0;
-    // A message box owned by the dialog, or without owner (any thread).
-    // Returns kIdOk or kIdCancel.
-    virtual int ShowMessage(const CString& text, const CString& caption, unsigned style,
-                            bool owned) = 0;
-    // Posts WM_PATCH to the dialog. Any thread.
-    virtual void PostPatchMessage(int code, int value) = 0;
     // Ends the modal dialog with a result.
     virtual void EndDialog(int result) = 0;
     // The shell's folder browser, owned by the dialog: kBrowse* below; the
@@ -36,8 +19,8 @@ public:
     virtual int BrowseForFolder(const CString& title, const CString& initialFolder,
                                 CString* chosen) = 0;
     // The ProductName of the program's own version information (empty when
-    // it has none). `context` reports a missing version resource.
-    virtual CString ReadOwnProductName(IRunContext& context) = 0;
+    // it has none; a missing version resource is reported in a box).
+    virtual CString ReadOwnProductName() = 0;
 };
 
 // Results of IMainView::BrowseForFolder.
@@ -54,10 +37,10 @@ constexpr int kIdcChooseFolder = 1005;
 constexpr int kIddMain = 129;
 constexpr int kIdiMain = 128;
 
-class CMainDlg : public IRunContext {
+class CMainDlg {
 public:
     explicit CMainDlg(IMainView& view);
-    ~CMainDlg() override;
+    ~CMainDlg();
     CMainDlg(const CMainDlg&) = delete;
     CMainDlg& operator=(const CMainDlg&) = delete;
 
@@ -76,17 +59,6 @@ public:
     int OnPatchMessage(int code, int value);
 
     CPatchEngine& Engine() { return engine_; }
-
-    // IRunContext: what the engine asks of the window.
-    void SetCaption(const CString& text) override;
-    void ShowGameFolder(const CString& folder) override;
-    void SetProgressRange(int maximum) override;
-    void SetProgressPos(int position) override;
-    void EnableRun(bool enable) override;
-    bool IsRunEnabled() override;
-    int ShowMessage(const CString& text, const CString& caption, unsigned style,
-                    bool owned) override;
-    void PostPatchMessage(int code, int value) override;
 
 private:
     IMainView& view_;

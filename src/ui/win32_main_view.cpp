@@ -126,7 +126,7 @@ void CWin32MainView::SetCaption(const CString& text) {
     SetWindowTextW(window_, Wide(text).c_str());
 }
 
-void CWin32MainView::SetFolderText(const CString& folder) {
+void CWin32MainView::ShowGameFolder(const CString& folder) {
     SetDlgItemTextW(window_, kIdcFolder, Wide(folder).c_str());
 }
 
@@ -171,7 +171,7 @@ int CWin32MainView::BrowseForFolder(const CString& title, const CString& initial
     return result;
 }
 
-CString CWin32MainView::ReadOwnProductName(IRunContext& context) {
-    CVersion version(context);
+CString CWin32MainView::ReadOwnProductName() {
+    CVersion version(*this);
     return version.GetProductName();
 }

@@ -20,7 +20,7 @@ public:
     INT_PTR Run(CMainDlg& dialog, HWND owner);
 
     void SetCaption(const CString& text) override;
-    void SetFolderText(const CString& folder) override;
+    void ShowGameFolder(const CString& folder) override;
     void SetProgressRange(int maximum) override;
     void SetProgressPos(int position) override;
     void EnableRun(bool enable) override;
@@ -31,7 +31,7 @@ public:
     void EndDialog(int result) override;
     int BrowseForFolder(const CString& title, const CString& initialFolder,
                         CString* chosen) override;
-    CString ReadOwnProductName(IRunContext& context) override;
+    CString ReadOwnProductName() override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

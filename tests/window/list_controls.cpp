@@ -10,6 +10,7 @@
 //   list_controls [--wait MS] TITLE     exit 0: listed; 1: no such window
 //   list_controls --windows             every visible top-level window:
 //                                       class <TAB> title
+//   list_controls --acp                 "acp N": the ANSI code page
 #include <windows.h>
 
 #include <cwchar>
@@ -120,7 +121,8 @@ void PrintControls(HWND parent) {
 }
 
 int Usage() {
-    Write("usage: list_controls [--wait MS] TITLE\n       list_controls --windows\n");
+    Write("usage: list_controls [--wait MS] TITLE\n       list_controls --windows\n"
+          "       list_controls --acp\n");
     return 2;
 }
 
@@ -129,6 +131,10 @@ int Usage() {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && std::wcscmp(argv[1], L"--windows") == 0) {
         EnumWindows(PrintTopLevel, 0);
+        return 0;
+    }
+    if (argc == 2 && std::wcscmp(argv[1], L"--acp") == 0) {
+        Write("acp " + std::to_string(GetACP()) + "\n");
         return 0;
     }
     DWORD waitMs = 0;

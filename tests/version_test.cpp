@@ -22,6 +22,7 @@
 #include "platform/pe_image_payloads.h"
 #include "platform/platform.h"
 #include "replace/version_rules.h"
+#include "support/command_fixture.h"
 #include "support/recording_view.h"
 
 namespace {
@@ -73,20 +74,8 @@ void ExpectOneVersionBox(RecordingView& view) {
     EXPECT_FALSE(shown[0].owned);
 }
 
-// The folder that holds the images built from tests/resources/versions, with
-// a trailing separator; empty when none were built.
-std::string ImagesFolder() {
-#if defined(_WIN32)
-    // Built beside this test program.
-    std::string self = platform::System().ModulePath();
-    size_t cut = platform::FindLastOf(self, "\\/");
-    return cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
-#elif defined(PATCHER_VERSION_IMAGES_DIR)
-    return PATCHER_VERSION_IMAGES_DIR "/";
-#else
-    return std::string();
-#endif
-}
+// The folder that holds the images built from tests/resources/versions.
+std::string ImagesFolder() { return testing_support::VersionImagesFolder(); }
 
 class VersionImageTest : public ::testing::Test {
 protected:

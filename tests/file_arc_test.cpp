@@ -338,27 +338,18 @@ public:
     }
 
 private:
-    class File : public platform::IOsFile {
+    class File : public platform::ForwardingFile {
     public:
         File(std::unique_ptr<platform::IOsFile> file, int* readsLeft)
-            : file_(std::move(file)), readsLeft_(readsLeft) {}
+            : ForwardingFile(std::move(file)), readsLeft_(readsLeft) {}
         uint32_t Read(void* buffer, uint32_t count, uint32_t* done) override {
             *done = 0;
             if (*readsLeft_ == 0) return platform::kErrorReadFault;
             if (*readsLeft_ > 0) --*readsLeft_;
-            return file_->Read(buffer, count, done);
+            return ForwardingFile::Read(buffer, count, done);
         }
-        uint32_t Write(const void* buffer, uint32_t count, uint32_t* done) override {
-            return file_->Write(buffer, count, done);
-        }
-        uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
-            return file_->Seek(distance, high, method, error);
-        }
-        uint32_t Size(uint32_t* high, uint32_t* error) override { return file_->Size(high, error); }
-        uint32_t Close() override { return file_->Close(); }
 
     private:
-        std::unique_ptr<platform::IOsFile> file_;
         int* readsLeft_;
     };
 };

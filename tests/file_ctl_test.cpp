@@ -54,26 +54,14 @@ public:
     }
 
 private:
-    class File : public platform::IOsFile {
+    class File : public platform::ForwardingFile {
     public:
         File(std::unique_ptr<platform::IOsFile> file, std::string path,
              std::vector<std::string>* closed)
-            : file_(std::move(file)), path_(std::move(path)), closed_(closed) {}
+            : ForwardingFile(std::move(file)), path_(std::move(path)), closed_(closed) {}
         ~File() override { closed_->push_back(path_); }
-        uint32_t Read(void* buffer, uint32_t count, uint32_t* done) override {
-            return file_->Read(buffer, count, done);
-        }
-        uint32_t Write(const void* buffer, uint32_t count, uint32_t* done) override {
-            return file_->Write(buffer, count, done);
-        }
-        uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
-            return file_->Seek(distance, high, method, error);
-        }
-        uint32_t Size(uint32_t* high, uint32_t* error) override { return file_->Size(high, error); }
-        uint32_t Close() override { return file_->Close(); }
 
     private:
-        std::unique_ptr<platform::IOsFile> file_;
         std::string path_;
         std::vector<std::string>* closed_;
     };

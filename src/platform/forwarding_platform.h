@@ -3,9 +3,33 @@
 // a failing disk) and keep the system's own for the rest.
 #pragma once
 
+#include <utility>
+
 #include "platform/platform.h"
 
 namespace platform {
+
+// A file that hands every call to another one: the base of test doubles
+// that make one operation misbehave.
+class ForwardingFile : public IOsFile {
+public:
+    explicit ForwardingFile(std::unique_ptr<IOsFile> target) : target_(std::move(target)) {}
+
+    uint32_t Read(void* buffer, uint32_t count, uint32_t* done) override {
+        return target_->Read(buffer, count, done);
+    }
+    uint32_t Write(const void* buffer, uint32_t count, uint32_t* done) override {
+        return target_->Write(buffer, count, done);
+    }
+    uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
+        return target_->Seek(distance, high, method, error);
+    }
+    uint32_t Size(uint32_t* high, uint32_t* error) override { return target_->Size(high, error); }
+    uint32_t Close() override { return target_->Close(); }
+
+private:
+    std::unique_ptr<IOsFile> target_;
+};
 
 class ForwardingPlatform : public IPlatform {
 public:

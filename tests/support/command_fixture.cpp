@@ -11,31 +11,23 @@ namespace {
 
 // Forwards to a file of the target, with writes and close failing as the
 // disk was told.
-class MisbehavingFile : public platform::IOsFile {
+class MisbehavingFile : public platform::ForwardingFile {
 public:
     MisbehavingFile(std::unique_ptr<platform::IOsFile> file, int writesLeft, bool failClose)
-        : file_(std::move(file)), writesLeft_(writesLeft), failClose_(failClose) {}
+        : ForwardingFile(std::move(file)), writesLeft_(writesLeft), failClose_(failClose) {}
 
-    uint32_t Read(void* buffer, uint32_t count, uint32_t* done) override {
-        return file_->Read(buffer, count, done);
-    }
     uint32_t Write(const void* buffer, uint32_t count, uint32_t* done) override {
         *done = 0;
         if (writesLeft_ == 0) return platform::kErrorDiskFull;
         if (writesLeft_ > 0) --writesLeft_;
-        return file_->Write(buffer, count, done);
+        return ForwardingFile::Write(buffer, count, done);
     }
-    uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
-        return file_->Seek(distance, high, method, error);
-    }
-    uint32_t Size(uint32_t* high, uint32_t* error) override { return file_->Size(high, error); }
     uint32_t Close() override {
-        uint32_t result = file_->Close();
+        uint32_t result = ForwardingFile::Close();
         return failClose_ && result == 0 ? platform::kErrorWriteFault : result;
     }
 
 private:
-    std::unique_ptr<platform::IOsFile> file_;
     int writesLeft_;
     bool failClose_;
 };

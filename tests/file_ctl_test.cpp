@@ -35,9 +35,10 @@ public:
     std::vector<std::string> searched, opened, closed;
 
     std::unique_ptr<platform::IFileSearch> FindFirst(const std::string& pattern,
-                                                     platform::FindData* data) override {
+                                                     platform::FindData* data,
+                                                     uint32_t* error) override {
         searched.push_back(pattern);
-        return target().FindFirst(pattern, data);
+        return target().FindFirst(pattern, data, error);
     }
     std::unique_ptr<platform::IOsFile> OpenFile(const std::string& path, uint32_t access,
                                                 uint32_t share, uint32_t disposition,

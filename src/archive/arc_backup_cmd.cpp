@@ -62,7 +62,7 @@ CString ArcBackupCmd::OnDiskPath(const char* extension) {
     CString& known = onDisk_[CString(extension) == "ARC" ? 0 : 1];
     const CString path = FilePath(extension);
     platform::FindData found;
-    if (platform::Current().FindFirst(path, &found)) {
+    if (platform::Current().FindFirst(path, &found, nullptr)) {
         size_t separator = platform::FindLastOf(path, "\\/");
         known = path.substr(0, separator + 1) + found.name;
     }

@@ -11,7 +11,7 @@ void DelBakCmd::Exec() {
         CString searchPath = base + pattern;
         if (searchPath.size() >= 260) continue;
         platform::FindData entry;
-        std::unique_ptr<platform::IFileSearch> search = os.FindFirst(searchPath, &entry);
+        std::unique_ptr<platform::IFileSearch> search = os.FindFirst(searchPath, &entry, nullptr);
         if (!search) continue;
         CString folder = searchPath.substr(0, platform::FindLastOf(searchPath, "\\/") + 1);
         do {

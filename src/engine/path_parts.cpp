@@ -1,5 +1,7 @@
 #include "engine/path_parts.h"
 
+#include "engine/errors.h"
+#include "engine/texts.h"
 #include "platform/cp932.h"
 #include "platform/platform.h"
 
@@ -15,5 +17,10 @@ CString Stem(const CString& path) {
 
 bool PathExists(const CString& path) {
     platform::FindData data;
-    return platform::Current().FindFirst(path, &data) != nullptr;
+    uint32_t error = 0;
+    if (platform::Current().FindFirst(path, &data, &error)) return true;
+    // A search that could not look is no answer: acting on "absent" could
+    // overwrite a file that has no backup.
+    if (!platform::NothingMatches(error)) throw MessageError(text::kFindFailed, path.c_str());
+    return false;
 }

@@ -7,7 +7,7 @@
 int32_t CFileCtl::Open(const CString& name) {
     name_ = name;
     platform::FindData found;
-    const bool onDisk = platform::Current().FindFirst(NormalizePath(name), &found) != nullptr;
+    const bool onDisk = platform::Current().FindFirst(NormalizePath(name), &found, nullptr) != nullptr;
     if (onDisk) {
         file_.reset(new CFileNormal);
     } else {

@@ -39,8 +39,9 @@ public:
                                       uint32_t disposition, uint32_t* error) override {
         return target_.OpenFile(path, access, share, disposition, error);
     }
-    std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data) override {
-        return target_.FindFirst(pattern, data);
+    std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data,
+                                           uint32_t* error) override {
+        return target_.FindFirst(pattern, data, error);
     }
     uint32_t Rename(const std::string& from, const std::string& to) override {
         return target_.Rename(from, to);

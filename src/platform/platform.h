@@ -180,9 +180,13 @@ public:
                                               uint32_t share, uint32_t disposition,
                                               uint32_t* error) = 0;
     // Starts a search as FindFirstFile does: the last component of the
-    // pattern may hold '*' and '?'. Returns null when nothing matches;
-    // otherwise *data holds the first entry.
-    virtual std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data) = 0;
+    // pattern may hold '*' and '?'. Returns null when nothing matches or the
+    // search fails; otherwise *data holds the first entry. *error (may be
+    // null) gets 0, or why there is no search: kErrorFileNotFound or
+    // kErrorPathNotFound when nothing matches, another code when the search
+    // itself failed (see NothingMatches).
+    virtual std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data,
+                                                   uint32_t* error) = 0;
     // Renames a file or folder as MoveFile does: fails when the target exists.
     virtual uint32_t Rename(const std::string& from, const std::string& to) = 0;
     // Deletes a file as DeleteFile does (not a folder).
@@ -227,6 +231,15 @@ public:
     // it; empty when it cannot be told in CP932.
     virtual std::string ModulePath();
 };
+
+// Whether a search that found nothing failed only because there is no such
+// entry (a name that cannot exist counts as absent), rather than because the
+// search itself could not be carried out.
+inline bool NothingMatches(uint32_t searchError) {
+    return searchError == kErrorFileNotFound || searchError == kErrorPathNotFound ||
+           searchError == kErrorNoMoreFiles || searchError == kErrorInvalidName ||
+           searchError == kErrorFilenameTooLong;
+}
 
 // The platform in use: the system's own unless a test or tool put another
 // in place.

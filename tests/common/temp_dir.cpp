@@ -16,7 +16,7 @@ namespace {
 void RemoveTree(platform::IPlatform& os, const std::string& path) {
     platform::FindData data;
     std::vector<platform::FindData> entries;
-    if (auto search = os.FindFirst(path + "/*", &data)) {
+    if (auto search = os.FindFirst(path + "/*", &data, nullptr)) {
         do {
             entries.push_back(data);
         } while (search->Next(&data));
@@ -82,7 +82,7 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 
 bool Exists(const std::string& path) {
     platform::FindData data;
-    return platform::System().FindFirst(path, &data) != nullptr;
+    return platform::System().FindFirst(path, &data, nullptr) != nullptr;
 }
 
 bool MakeDir(const std::string& path) { return platform::System().MakeFolder(path) == 0; }

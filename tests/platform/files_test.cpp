@@ -45,7 +45,7 @@ std::string Contents(const std::string& path) {
 std::vector<std::string> Listing(const std::string& folder) {
     std::vector<std::string> names;
     FindData data;
-    if (auto search = System().FindFirst(folder + "/*", &data)) {
+    if (auto search = System().FindFirst(folder + "/*", &data, nullptr)) {
         do {
             if (data.name != "." && data.name != "..") names.push_back(data.name);
         } while (search->Next(&data));
@@ -179,7 +179,7 @@ TEST(OpenFile, HandlesCp932NamesWhoseSecondByteIsABackslash) {
     EXPECT_EQ(Listing(dir / folder), std::vector<std::string>{file});
 
     FindData data;
-    auto search = System().FindFirst(dir / folder, &data);
+    auto search = System().FindFirst(dir / folder, &data, nullptr);
     ASSERT_TRUE(search);
     EXPECT_EQ(data.name, folder);
     EXPECT_TRUE(data.directory);

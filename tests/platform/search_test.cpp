@@ -26,7 +26,7 @@ using testing_support::WriteFile;
 std::vector<FindData> Search(const std::string& pattern) {
     std::vector<FindData> entries;
     FindData data;
-    auto search = System().FindFirst(pattern, &data);
+    auto search = System().FindFirst(pattern, &data, nullptr);
     if (!search) return entries;
     do {
         entries.push_back(data);

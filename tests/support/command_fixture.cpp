@@ -43,7 +43,7 @@ void CollectFiles(const std::string& folder, const std::string& prefix, FileTree
     platform::IPlatform& os = platform::System();
     platform::FindData data;
     std::vector<platform::FindData> entries;
-    if (auto search = os.FindFirst(folder + "/*", &data)) {
+    if (auto search = os.FindFirst(folder + "/*", &data, nullptr)) {
         do {
             entries.push_back(data);
         } while (search->Next(&data));

@@ -1,6 +1,7 @@
 #include "platform/posix/search.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -132,7 +133,11 @@ bool MatchesPattern(const std::string& pattern, const std::string& name) {
            Glob(wanted, size - 2, have);
 }
 
-std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data) {
+std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data,
+                                       uint32_t* error) {
+    uint32_t ignored = 0;
+    uint32_t& reason = error ? *error : ignored;
+    reason = kErrorFileNotFound;
     SplitPath split = Split(pattern);
     if (split.names.empty() || split.trailing_separator) return nullptr;
     std::vector<FindData> entries;
@@ -143,6 +148,7 @@ std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* dat
         Normalize(&split);
         if (split.names.empty()) return nullptr;
         Resolved found = Resolve(split);
+        if (found.error) reason = found.error;
         if (found.error || !found.exists) return nullptr;
         std::string name;
         FindData entry;
@@ -151,13 +157,22 @@ std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* dat
         }
         entries.push_back(std::move(entry));
     } else {
-        if (HasInvalidNameCharacter(WithoutWildcards(last))) return nullptr;
+        if (HasInvalidNameCharacter(WithoutWildcards(last))) {
+            reason = kErrorInvalidName;
+            return nullptr;
+        }
         split.names.pop_back();
         Normalize(&split);
         Resolved folder = Resolve(split);
-        if (folder.error || !folder.exists) return nullptr;
+        if (folder.error || !folder.exists) {
+            reason = folder.error ? folder.error : kErrorPathNotFound;
+            return nullptr;
+        }
         std::unique_ptr<DIR, DirCloser> dir(opendir(folder.path.c_str()));
-        if (!dir) return nullptr;
+        if (!dir) {
+            reason = errno == ENOTDIR ? kErrorPathNotFound : ErrnoToWin32(errno);
+            return nullptr;
+        }
         while (dirent* item = readdir(dir.get())) {
             std::string name;
             if (!Utf8ToCp932(item->d_name, &name)) continue;  // no CP932 form
@@ -177,6 +192,7 @@ std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* dat
         });
     }
     if (entries.empty()) return nullptr;
+    reason = 0;
     *data = entries.front();
     return std::make_unique<ListSearch>(std::move(entries));
 }

@@ -16,8 +16,9 @@ class PosixPlatform : public IPlatform {
                                       uint32_t disposition, uint32_t* error) override {
         return posix::OpenFile(path, access, share, disposition, error);
     }
-    std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data) override {
-        return posix::FindFirst(pattern, data);
+    std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data,
+                                           uint32_t* error) override {
+        return posix::FindFirst(pattern, data, error);
     }
     uint32_t Rename(const std::string& from, const std::string& to) override {
         return posix::Rename(from, to);

@@ -158,14 +158,26 @@ public:
         return std::make_unique<Win32File>(handle);
     }
 
-    std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data) override {
+    std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data,
+                                           uint32_t* error) override {
+        uint32_t ignored = 0;
+        uint32_t& reason = error ? *error : ignored;
         std::wstring wide;
-        if (!WideFromCp932(pattern, &wide)) return nullptr;
+        if (!WideFromCp932(pattern, &wide)) {
+            reason = kErrorInvalidName;
+            return nullptr;
+        }
         WIN32_FIND_DATAW found;
         HANDLE handle = FindFirstFileW(wide.c_str(), &found);
-        if (handle == INVALID_HANDLE_VALUE) return nullptr;
+        if (handle == INVALID_HANDLE_VALUE) {
+            reason = GetLastError();
+            if (reason == 0) reason = kErrorFileNotFound;
+            return nullptr;
+        }
         auto search = std::make_unique<Win32Search>(handle);
+        reason = 0;
         if (ToFindData(found, data) || search->Next(data)) return search;
+        reason = kErrorFileNotFound;  // only entries without a CP932 name
         return nullptr;
     }
 

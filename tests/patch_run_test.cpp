@@ -175,9 +175,10 @@ TEST_F(PatchRunTest, WorkIsCountedBeforeTheRunAndProgressMovesWithReports) {
     }
     EXPECT_EQ(progress, (Strings{"pos 0", "range 3", "pos 1", "pos 2", "pos 3",
                                  "box " + Result(text::kRunFinished), "pos 0"}));
-    // Check before Size in the preparation, Check again on the worker before Exec.
-    EXPECT_EQ(log.Entries(), (Strings{"a.Check", "a.Size", "skipped.Check", "a.Check", "a.Exec",
-                                      "skipped.Check"}));
+    // Left-over backups first; Check before Size in the preparation, Check
+    // again on the worker before Exec.
+    EXPECT_EQ(log.Entries(), (Strings{"a.Recover", "skipped.Recover", "a.Check", "a.Size",
+                                      "skipped.Check", "a.Check", "a.Exec", "skipped.Check"}));
 }
 
 TEST_F(PatchRunTest, SmallTotalsGiveAnEmptyRange) {
@@ -304,17 +305,27 @@ TEST_F(PatchRunTest, AbortPressedWhileIdleIsClearedByTheNextRun) {
     EXPECT_EQ(Calls(".Exec"), Strings{"a"});
 }
 
-TEST_F(PatchRunTest, RestoreStopsAtTheFirstFileError) {
+TEST_F(PatchRunTest, RestoreReportsAFileErrorAndGoesOn) {
     Start();
     Probe("a");
     Probe("b")->restoreFault = ProbeCmd::Fault::kFileError;
     ProbeCmd* c = Probe("c");
     c->execFault = ProbeCmd::Fault::kMessage;
     EXPECT_EQ(Run(), PATCH_ABORTED);
-    EXPECT_EQ(Calls(".Restore"), (Strings{"a", "b"}));
+    EXPECT_EQ(Calls(".Restore"), (Strings{"a", "b", "c"}));
     EXPECT_EQ(Boxes(),
               (Strings{Error("[c] message error"), Error("CFileNormal::Read [b] file error\n"),
                        Result(text::kRunAborted)}));
+}
+
+TEST_F(PatchRunTest, BackupThatCannotBeDealtWithKeepsTheRunFromStarting) {
+    Start();
+    Probe("a")->recoverFault = ProbeCmd::Fault::kMessage;
+    Probe("b");
+    EXPECT_EQ(Run(), -1);  // not started
+    EXPECT_TRUE(Calls(".Check").empty());
+    EXPECT_TRUE(Calls(".Exec").empty());
+    EXPECT_EQ(Boxes(), (Strings{Error("[a] message error")}));
 }
 
 TEST_F(PatchRunTest, ASecondRunFindsEverythingDone) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/archive_check.h"
+#include "engine/backup_files.h"
 #include "engine/errors.h"
 #include "engine/patch_engine.h"
 #include "engine/path_parts.h"
@@ -10,6 +11,7 @@
 #include "fileio/file_ctl.h"
 #include "fileio/file_normal.h"
 #include "platform/cp932.h"
+#include "replace/version_rules.h"
 
 namespace {
 
@@ -48,14 +50,20 @@ int ArcBackupCmd::Size() {
 
 void ArcBackupCmd::Exec() {
     BackupProc("ARC");
+    // From here on a backup exists: should anything below fail, even the
+    // undoing, the restore after the run puts back what is left.
+    backedUp = 1;
     try {
         BackupProc("ARI");
     } catch (...) {
         // Half a pair is no backup: the data file goes back as it was.
-        PutBack("ARC");
+        try {
+            PutBack("ARC");
+        } catch (...) {
+            // The restore after the run tries again and says so.
+        }
         throw;
     }
-    backedUp = 1;
 }
 
 CString ArcBackupCmd::OnDiskPath(const char* extension) {
@@ -79,7 +87,13 @@ void ArcBackupCmd::BackupProc(const char* extension) {
     auto fail = [&](CFileNormal* in, CFileNormal* out, const char* message, const CString& path) {
         if (out) out->Close();
         if (in) in->Close();
-        if (moved) PutBack(extension);
+        if (moved) {
+            try {
+                PutBack(extension);
+            } catch (...) {
+                // The restore after the run (or the next run) finishes it.
+            }
+        }
         throw MessageError(message, path.c_str());
     };
 
@@ -111,14 +125,42 @@ void ArcBackupCmd::BackupProc(const char* extension) {
 void ArcBackupCmd::PutBack(const char* extension) {
     const CString backup = BackupPath(extension);
     if (!PathExists(backup)) return;
-    const CString original = OnDiskPath(extension);
-    platform::IPlatform& os = platform::Current();
-    if (PathExists(original)) os.Remove(original);
-    os.Rename(backup, original);
+    PutBackupBack(backup, OnDiskPath(extension));
 }
 
 void ArcBackupCmd::Restore() {
     if (!backedUp) return;
-    PutBack("ARC");
-    PutBack("ARI");
+    // Both halves are tried; what could not be put back is said.
+    CString failed;
+    for (const char* extension : {"ARC", "ARI"}) {
+        try {
+            PutBack(extension);
+        } catch (const CMessageError& error) {
+            failed += (failed.empty() ? "" : "\n") + error.text;
+        }
+    }
+    if (!failed.empty()) throw CMessageError{failed};
+}
+
+void ArcBackupCmd::Recover() {
+    if (!PathExists(BackupPath("ARC")) && !PathExists(BackupPath("ARI"))) return;
+    // A file missing beside its backup was cut off between the rename and
+    // the copy: the backup is the file.
+    for (const char* extension : {"ARC", "ARI"}) {
+        if (PathExists(BackupPath(extension)) && !PathExists(OnDiskPath(extension))) {
+            PutBack(extension);
+        }
+    }
+    // A data file that carries this line's version has had all its updates
+    // (the stamp comes last); its backups only wait for the clean-up that
+    // the run never got to, and must not be copied back over it. Any other
+    // left-over backup holds the pair from before the run that was cut off;
+    // this run's backup copies it back over the half-changed files.
+    const int32_t version = ScriptVersion(arg[2]);
+    if (version > 0 && TaggedVersion(FilePath("ARC")) >= version && CleanedUpAfterRun(arg[1])) {
+        for (const char* extension : {"ARC", "ARI"}) {
+            const CString backup = BackupPath(extension);
+            if (PathExists(backup)) RemoveBackup(backup);
+        }
+    }
 }

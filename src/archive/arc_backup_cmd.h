@@ -11,6 +11,7 @@ public:
     int Size() override;
     int Check() override;
     void Restore() override;
+    void Recover() override;
 
     // O = G + S + "." + extension, B = G + S + "_" + extension + ".bak".
     CString FilePath(const char* extension) const;
@@ -19,9 +20,10 @@ public:
 private:
     // Renames the file to its backup and copies the backup back under the
     // file's name. When that fails part way, the file is put back as it was
-    // and the message is raised.
+    // (as far as the disk lets it) and the message is raised.
     void BackupProc(const char* extension);
-    // Puts one backup back over its file.
+    // Puts one backup back over its file, if there is one. Throws
+    // CMessageError when it cannot.
     void PutBack(const char* extension);
     // The file as the game folder spells it (the pair is addressed as
     // .ARC/.ARI, but a file made again keeps the name it had).

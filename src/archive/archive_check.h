@@ -10,3 +10,7 @@
 // the archive's extension is not "arc".
 int CheckArchiveVersion(const ScriptCmd& command, const CString& archive, const CString& version,
                         const char* wrongFormat);
+
+// The version in a data file's tag, read without any message box; -1 when
+// the file cannot be opened or is shorter than its tag.
+int32_t TaggedVersion(const CString& path);

@@ -92,6 +92,10 @@ void CPatchEngine::OnRun() {
 int CPatchEngine::PrepareRun() {
     try {
         if (GetRunFolder().empty()) throw CMessageError{text::kNoInstallFolder};
+        // Backups that an unfinished earlier run left behind come first, so
+        // the checks below see a whole game.
+        factory_.First();
+        while (ScriptCmd* command = factory_.Next()) command->Recover();
         factory_.First();
         workTotal_ = 0;
         workDone_ = 0;
@@ -194,9 +198,10 @@ void CPatchEngine::RestoreAll() {
         try {
             command->Restore();
         } catch (...) {
-            // The commands after it are not restored.
+            // Said, and the other commands are still restored: one backup
+            // that cannot be put back must not keep the rest where they are.
+            // What stays behind is put back by the next run.
             ErrorBox(view_, CurrentErrorText());
-            break;
         }
     }
 }

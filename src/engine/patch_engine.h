@@ -28,14 +28,16 @@ public:
     // The run button: disables itself, prepares the run and starts the
     // worker, or enables itself again when the run may not start.
     void OnRun();
-    // Asks every command for its work and sets the progress range. 1 when the
-    // run may start; 0 when not (the reason has been shown).
+    // Lets every command deal with backups left by an unfinished earlier
+    // run, then asks every command for its work and sets the progress range.
+    // 1 when the run may start; 0 when not (the reason has been shown).
     int PrepareRun();
     void SetAbort(int flag);
     int IsAbort();
     // The reaction to WM_PATCH, on the dialog thread. Returns 0.
     int OnPatchMessage(int code, int value);
-    // Restore on every command, in script order.
+    // Restore on every command, in script order; a command that cannot put
+    // its backup back is reported and the others are still restored.
     void RestoreAll();
     // The worker's thread function; context is the engine.
     static unsigned PatchThread(void* context);

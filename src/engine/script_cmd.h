@@ -20,6 +20,12 @@ public:
     virtual void Restore() {}
     // Removes the command's own backup.
     virtual void DeleteBackup() {}
+    // Before a run's checks: deals with a backup of this command's files
+    // that an earlier run left behind because it never finished (the
+    // program was killed, the machine went down, the disk failed during the
+    // restore), so that the run starts from a whole game. Throws
+    // CMessageError when a backup cannot be dealt with.
+    virtual void Recover() {}
 
     // The base path of the command's files: the game folder with one
     // trailing backslash.

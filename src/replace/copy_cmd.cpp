@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/backup_files.h"
 #include "engine/errors.h"
 #include "engine/patch_engine.h"
 #include "engine/path_parts.h"
@@ -65,28 +66,61 @@ void CopyCmd::Exec() {
     CString base;
     GetGameDir(base);
     const CString target = base + arg[1];
+    platform::IPlatform& os = platform::Current();
+    // Without a backup the target must not exist when it is created, so a
+    // file that a failed search or a failed rename kept in place is never
+    // truncated.
+    uint32_t disposition = platform::kCreateNew;
     if (PathExists(target)) {
-        // When a backup of that name is left from before, the rename fails,
-        // that backup stays, and the target is overwritten in place.
-        platform::Current().Rename(target, BackupPath());
+        const CString backup = BackupPath();
+        if (os.Rename(target, backup) != 0) {
+            // A backup left from before stays as it is and the target is
+            // overwritten in place; any other failure stops here, unchanged.
+            if (!PathExists(backup)) throw MessageError(text::kBackupMakeFailed, backup.c_str());
+            disposition = platform::kCreateAlways;
+        }
         backedUp = 1;
     }
     CFileNormal out;
     if (Failed(out.Open(target, platform::kGenericRead | platform::kGenericWrite,
-                        platform::kShareRead, platform::kCreateAlways))) {
+                        platform::kShareRead, disposition))) {
         throw MessageError(text::kCopyTargetOpenFailed, target.c_str());
     }
-    std::vector<char> buffer(kChunk);
-    uint32_t done = 0;
-    do {
-        if (Failed(payload.Read(buffer.data(), kChunk, &done))) {
+    auto read = [&](std::vector<char>& buffer, uint32_t* done) {
+        if (Failed(payload.Read(buffer.data(), kChunk, done))) {
             throw MessageError(text::kCopySourceReadFailed, arg[2].c_str());
         }
-        if (Failed(out.Write(buffer.data(), done))) {
+        owner->PostPatch(PATCH_PROGRESS, static_cast<int>(*done));
+    };
+    auto write = [&](const std::vector<char>& buffer, uint32_t count) {
+        if (Failed(out.Write(buffer.data(), count))) {
             throw MessageError(text::kCopyTargetWriteFailed, target.c_str());
         }
-        owner->PostPatch(PATCH_PROGRESS, static_cast<int>(done));
-    } while (done == kChunk);
+    };
+    // The first block goes in last: until the copy is complete the file
+    // starts with zeros, so a copy cut off by a crash never carries the
+    // version that would make a later run take it for done.
+    std::vector<char> head(kChunk);
+    uint32_t headSize = 0;
+    read(head, &headSize);
+    if (headSize == kChunk) {
+        int32_t high = 0;
+        if (out.Seek(static_cast<int32_t>(kChunk), &high, platform::kFileBegin) ==
+            platform::kInvalidSetFilePointer) {
+            throw MessageError(text::kCopyTargetWriteFailed, target.c_str());
+        }
+        std::vector<char> buffer(kChunk);
+        uint32_t done = 0;
+        do {
+            read(buffer, &done);
+            write(buffer, done);
+        } while (done == kChunk);
+        high = 0;
+        if (out.Seek(0, &high, platform::kFileBegin) == platform::kInvalidSetFilePointer) {
+            throw MessageError(text::kCopyTargetWriteFailed, target.c_str());
+        }
+    }
+    write(head, headSize);
     if (Failed(out.Close())) throw MessageError(text::kCopyTargetWriteFailed, target.c_str());
 }
 
@@ -96,14 +130,30 @@ void CopyCmd::Restore() {
     if (!PathExists(backup)) return;
     CString base;
     GetGameDir(base);
-    const CString target = base + arg[1];
-    platform::IPlatform& os = platform::Current();
-    if (PathExists(target)) os.Remove(target);
-    os.Rename(backup, target);
+    PutBackupBack(backup, base + arg[1]);
 }
 
 void CopyCmd::DeleteBackup() {
     if (!backedUp) return;
     const CString backup = BackupPath();
     if (PathExists(backup)) platform::Current().Remove(backup);
+}
+
+void CopyCmd::Recover() {
+    const CString backup = BackupPath();
+    if (!PathExists(backup)) return;
+    CString base;
+    GetGameDir(base);
+    const CString target = base + arg[1];
+    if (!PathExists(target)) {
+        // Cut off between the rename and the copy: the backup is the file.
+        PutBackupBack(backup, target);
+    } else if (CleanedUpAfterRun(arg[1]) && HoldsPayload(target, arg[2], arg[3])) {
+        // The copy was complete but the run never got to its clean-up, which
+        // would have deleted the backup.
+        RemoveBackup(backup);
+    }
+    // Otherwise the target is a copy cut off part way (its first block is
+    // still zeros) or a file from before: the run copies over it and keeps
+    // the backup, which the clean-up or the restore deal with.
 }

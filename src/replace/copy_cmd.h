@@ -12,6 +12,7 @@ public:
     int Check() override;
     void Restore() override;
     void DeleteBackup() override;
+    void Recover() override;
 
     // game.exe -> game.bak; arc/data.arc -> arc/data_arc.bak (G prefixed).
     CString BackupPath() const;

@@ -48,6 +48,10 @@ public:
         log_->Add(name_ + ".Restore");
         Raise(restoreFault);
     }
+    void Recover() override {
+        log_->Add(name_ + ".Recover");
+        Raise(recoverFault);
+    }
 
     int checkResult = 1;
     int size = 0;
@@ -55,7 +59,7 @@ public:
     bool doneAfterExec = false;  // Check answers 0 once Exec has run
     std::function<void()> onExec;
     Fault checkFault = Fault::kNone, sizeFault = Fault::kNone, execFault = Fault::kNone,
-          restoreFault = Fault::kNone;
+          restoreFault = Fault::kNone, recoverFault = Fault::kNone;
     std::string gameDirSeen;
 
 private:

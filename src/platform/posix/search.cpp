@@ -104,7 +104,7 @@ bool Describe(const std::string& path, const std::string& cp932_name, FindData* 
 }
 
 class ListSearch : public IFileSearch {
-  public:
+public:
     explicit ListSearch(std::vector<FindData> entries) : entries_(std::move(entries)) {}
 
     bool Next(FindData* data) override {
@@ -113,7 +113,7 @@ class ListSearch : public IFileSearch {
         return true;
     }
 
-  private:
+private:
     std::vector<FindData> entries_;
     size_t next_ = 1;  // the first went out with FindFirst
 };

@@ -45,6 +45,8 @@ constexpr const char* kBackupSizeOpen =
     u8"[%s] バックアップ対象ファイルのオープンに失敗(ArcBackupCmd::Size)";
 constexpr const char* kBackupOpen =
     u8"[%s] バックアップファイルのオープンに失敗(ArcBackupCmd::BackupProc)";
+constexpr const char* kBackupOriginalOpen =
+    u8"[%s] 元ファイルのオープンに失敗(ArcBackupCmd::BackupProc)";
 constexpr const char* kBackupWrite = u8"[%s] 元ファイルの書込みに失敗(ArcBackupCmd::BackupProc)";
 constexpr const char* kUpdateUnexpectedFormat =
     u8"[%s] アップデート元ファイルは想定していない形式です";
@@ -234,7 +236,7 @@ TEST_F(ArcBackupCmdTest, HalfMadeBackupIsUndone) {
         {"no index file", false, false, nullptr, false,
          Message(kBackupOpen, Full("arc/data_ARI.bak"))},
         {"index held open", true, true, nullptr, false,
-         Message(kBackupOpen, Full("arc/data_ARI.bak"))},
+         Message(kBackupOriginalOpen, Full("arc/data.ARI"))},
         {"data copy cannot be written", true, false, "arc/data.ARC", false,
          Message(kBackupWrite, Full("arc/data.ARC"))},
         {"data copy cannot be closed", true, false, "arc/data.ARC", true,

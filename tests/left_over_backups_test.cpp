@@ -112,7 +112,7 @@ TEST_F(LeftOverBackupTest, CopyThatCannotMakeItsBackupChangesNothing) {
     };
     const Case cases[] = {
         {"search fails", true, Message(kFindFailed, Full("game.exe"))},
-        {"rename fails", false, Message(kBackupMakeFailed, Full("game.bak"))},
+        {"rename fails", false, Message(kBackupMakeFailed, Full("game.exe"))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -81,9 +81,19 @@ void ArcBackupCmd::BackupProc(const char* extension) {
     const CString original = OnDiskPath(extension);
     const CString named = FilePath(extension);  // how messages name it
     const CString backup = BackupPath(extension);
+    // A read-only file, or one the game holds open, is left alone: its
+    // backup could not take its place again.
+    const bool exists = PathExists(original);
+    if (exists && !CanChangeInPlace(original)) {
+        throw MessageError(text::kBackupOriginalOpenFailed, named.c_str());
+    }
     // When a backup of that name is left from before, the rename fails and
-    // that backup is what is copied over the file.
+    // that backup is what is copied over the file; any other failure of an
+    // existing file stops here, unchanged.
     bool moved = platform::Current().Rename(original, backup) == 0;
+    if (!moved && exists && !PathExists(backup)) {
+        throw MessageError(text::kBackupMakeFailed, named.c_str());
+    }
     auto fail = [&](CFileNormal* in, CFileNormal* out, const char* message, const CString& path) {
         if (out) out->Close();
         if (in) in->Close();
@@ -160,7 +170,7 @@ void ArcBackupCmd::Recover() {
     if (version > 0 && TaggedVersion(FilePath("ARC")) >= version && CleanedUpAfterRun(arg[1])) {
         for (const char* extension : {"ARC", "ARI"}) {
             const CString backup = BackupPath(extension);
-            if (PathExists(backup)) RemoveBackup(backup);
+            if (PathExists(backup)) RemoveBackup(backup);  // one it cannot delete stays
         }
     }
 }

@@ -11,9 +11,52 @@
 #include "platform/cp932.h"
 #include "platform/platform.h"
 
+bool CanChangeInPlace(const CString& path) {
+    // The attribute itself, since a system may let an administrator open a
+    // read-only file for writing all the same.
+    platform::FindData found;
+    uint32_t error = 0;
+    if (platform::Current().FindFirst(path, &found, &error) && found.read_only) return false;
+    std::unique_ptr<platform::IOsFile> file = platform::Current().OpenFile(
+        path, platform::kGenericWrite,
+        platform::kShareRead | platform::kShareWrite | platform::kShareDelete,
+        platform::kOpenExisting, &error);
+    return file != nullptr;  // nothing was written, so closing cannot lose anything
+}
+
+namespace {
+
+// Whether two files hold the same bytes; false when either cannot be read.
+bool SameBytes(const CString& a, const CString& b) {
+    platform::IPlatform& os = platform::Current();
+    uint32_t error = 0;
+    auto open = [&](const CString& path) {
+        return os.OpenFile(path, platform::kGenericRead,
+                           platform::kShareRead | platform::kShareWrite | platform::kShareDelete,
+                           platform::kOpenExisting, &error);
+    };
+    std::unique_ptr<platform::IOsFile> first = open(a), second = open(b);
+    if (!first || !second) return false;
+    std::vector<char> left(65536), right(65536);
+    for (;;) {
+        uint32_t leftDone = 0, rightDone = 0;
+        if (first->Read(left.data(), static_cast<uint32_t>(left.size()), &leftDone) != 0 ||
+            second->Read(right.data(), static_cast<uint32_t>(right.size()), &rightDone) != 0 ||
+            leftDone != rightDone || std::memcmp(left.data(), right.data(), leftDone) != 0) {
+            return false;
+        }
+        if (leftDone == 0) return true;
+    }
+}
+
+}  // namespace
+
 void PutBackupBack(const CString& backup, const CString& original) {
     platform::IPlatform& os = platform::Current();
     if (PathExists(original) && os.Remove(original) != 0) {
+        // Held by another program, say; if it is the backup's copy still,
+        // there is nothing to put back.
+        if (SameBytes(original, backup) && os.Remove(backup) == 0) return;
         throw MessageError(text::kBackupRestoreFailed, backup.c_str());
     }
     if (os.Rename(backup, original) != 0) {
@@ -21,11 +64,7 @@ void PutBackupBack(const CString& backup, const CString& original) {
     }
 }
 
-void RemoveBackup(const CString& backup) {
-    if (platform::Current().Remove(backup) != 0) {
-        throw MessageError(text::kBackupRestoreFailed, backup.c_str());
-    }
-}
+bool RemoveBackup(const CString& backup) { return platform::Current().Remove(backup) == 0; }
 
 bool HoldsPayload(const CString& path, const CString& name, const CString& type) {
     FileResource payload;

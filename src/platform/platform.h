@@ -87,6 +87,7 @@ public:
 struct FindData {
     std::string name;  // the entry's own name, CP932
     bool directory = false;
+    bool read_only = false;  // the read-only attribute (POSIX: no write permission at all)
     uint64_t size = 0;
 };
 

@@ -72,11 +72,15 @@ void CopyCmd::Exec() {
     // truncated.
     uint32_t disposition = platform::kCreateNew;
     if (PathExists(target)) {
+        // A read-only file, or one the game holds open, is left alone.
+        if (!CanChangeInPlace(target)) {
+            throw MessageError(text::kCopyTargetOpenFailed, target.c_str());
+        }
         const CString backup = BackupPath();
         if (os.Rename(target, backup) != 0) {
             // A backup left from before stays as it is and the target is
             // overwritten in place; any other failure stops here, unchanged.
-            if (!PathExists(backup)) throw MessageError(text::kBackupMakeFailed, backup.c_str());
+            if (!PathExists(backup)) throw MessageError(text::kBackupMakeFailed, target.c_str());
             disposition = platform::kCreateAlways;
         }
         backedUp = 1;
@@ -150,7 +154,7 @@ void CopyCmd::Recover() {
         PutBackupBack(backup, target);
     } else if (CleanedUpAfterRun(arg[1]) && HoldsPayload(target, arg[2], arg[3])) {
         // The copy was complete but the run never got to its clean-up, which
-        // would have deleted the backup.
+        // would have deleted the backup (and, like it, leaves one it cannot).
         RemoveBackup(backup);
     }
     // Otherwise the target is a copy cut off part way (its first block is

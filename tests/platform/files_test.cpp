@@ -302,7 +302,7 @@ TEST(ShareMode, HoldsUpWhenThreadsOpenTheSameFileAtOnce) {
 // ---- reading, writing and the file pointer ----
 
 class FilePointerTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(WriteFile(dir_ / "ten.dat", "0123456789"));
         uint32_t error = 0;
@@ -492,10 +492,19 @@ TEST(ReadOnlyFile, CanBeReadAndRenamedButNotWrittenOrDeleted) {
         }
     } unlock{{dir / "locked.dat", dir / "moved.dat"}};
     uint32_t error = 0;
-    for (uint32_t disposition : {kOpenExisting, kCreateAlways, kTruncateExisting}) {
-        EXPECT_FALSE(Open(dir / "locked.dat", kGenericWrite, kShareAll, disposition, &error));
-        EXPECT_EQ(error, kErrorAccessDenied);
+    for (uint32_t access : {kGenericWrite, kReadWrite}) {
+        for (uint32_t disposition :
+             {kOpenExisting, kOpenAlways, kCreateAlways, kTruncateExisting}) {
+            SCOPED_TRACE("access " + std::to_string(access) + ", disposition " +
+                         std::to_string(disposition));
+            EXPECT_FALSE(Open(dir / "locked.dat", access, kShareAll, disposition, &error));
+            EXPECT_EQ(error, kErrorAccessDenied);
+        }
     }
+    // Replacing it is refused even to a handle that only reads.
+    EXPECT_FALSE(Open(dir / "locked.dat", kGenericRead, kShareAll, kCreateAlways, &error));
+    EXPECT_EQ(error, kErrorAccessDenied);
+    EXPECT_TRUE(Open(dir / "locked.dat", kGenericRead, kShareRead, kOpenAlways, &error));
     EXPECT_EQ(System().Remove(dir / "locked.dat"), kErrorAccessDenied);
     EXPECT_EQ(Contents(dir / "locked.dat"), "locked");
     EXPECT_EQ(System().Rename(dir / "locked.dat", dir / "moved.dat"), kErrorSuccess);

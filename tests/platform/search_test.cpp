@@ -9,8 +9,11 @@
 #include "common/temp_dir.h"
 #include "platform/platform.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -45,7 +48,7 @@ std::vector<std::string> SortedNames(const std::vector<FindData>& entries) {
 // A folder with a few files, a subfolder and a CP932 name whose second byte
 // is 0x5C ("ソ" is 0x83 0x5C).
 class SearchTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(WriteFile(dir_ / "a.bak", "12345"));
         ASSERT_TRUE(WriteFile(dir_ / "b.BAK", ""));
@@ -122,6 +125,20 @@ TEST_F(SearchTest, DescribesEachEntry) {
     ASSERT_EQ(data.size(), 1u);
     EXPECT_FALSE(data[0].directory);
     EXPECT_EQ(data[0].size, 3u);
+}
+
+TEST_F(SearchTest, ReportsTheReadOnlyAttribute) {
+    const std::string path = dir_ / "readme.txt";
+    EXPECT_FALSE(Search(path).at(0).read_only);
+#ifdef _WIN32
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(Search(path).at(0).read_only);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // so the folder can go
+#else
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    EXPECT_TRUE(Search(path).at(0).read_only);
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+#endif
 }
 
 TEST_F(SearchTest, FollowsChangesMadeBetweenSearches) {

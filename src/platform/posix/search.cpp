@@ -99,6 +99,7 @@ bool Describe(const std::string& path, const std::string& cp932_name, FindData* 
     if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return false;
     data->name = cp932_name;
     data->directory = S_ISDIR(info.st_mode);
+    data->read_only = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
     data->size = data->directory ? 0 : static_cast<uint64_t>(info.st_size);
     return true;
 }

@@ -74,6 +74,7 @@ bool ToFindData(const WIN32_FIND_DATAW& found, FindData* data) {
     if (!Cp932FromWide(found.cFileName, wcslen(found.cFileName), &name)) return false;
     data->name = name;
     data->directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    data->read_only = (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     data->size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     return true;
 }

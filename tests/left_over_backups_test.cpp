@@ -175,31 +175,39 @@ TEST_F(LeftOverBackupTest, RestoreThatCannotPutTheBackupBackSaysSo) {
     }
 }
 
-TEST_F(LeftOverBackupTest, ArchiveRestoreTriesBothHalvesAndNamesEachThatFailed) {
+TEST_F(LeftOverBackupTest, ArchiveRestorePutsBackWhatItCanAndNamesWhatItCannot) {
     const ArchivePair pair = BuildArchive({{"a.bin", 0, Pattern(100)}}, "WFL1");
-    Put("arc/data.arc", pair.arc);
-    Put("arc/data.ari", pair.ari);
-    ArcBackupCmd& backup = Backup();
-    backup.Exec();
-    Put("arc/data.ARC", "changed");
-    Put("arc/data.ARI", "changed");
-    StubbornDisk disk(payloads);
-    disk.failRename = "_ARC.bak";
-    {
-        platform::ScopedPlatform failing(&disk);
-        EXPECT_EQ(Raised([&] { backup.Restore(); }),
-                  Message(kRestoreFailed, Full("arc/data_ARC.bak")));
-    }
-    EXPECT_EQ(Get("arc/data.ari"), pair.ari);  // the other half went back
-    EXPECT_EQ(Get("arc/data_ARC.bak"), pair.arc);
-    disk.failRename = "bak";
-    Put("arc/data.ARI", "changed");
-    backup.Exec();  // a fresh pair of backups, then neither goes back
-    {
-        platform::ScopedPlatform failing(&disk);
-        EXPECT_EQ(Raised([&] { backup.Restore(); }),
-                  Message(kRestoreFailed, Full("arc/data_ARC.bak")) + "\n" +
-                      Message(kRestoreFailed, Full("arc/data_ARI.bak")));
+    struct Case {
+        const char* what;
+        const char* held;  // the file that cannot be deleted
+        FileTree after;
+    };
+    const Case cases[] = {
+        {"data file stays beside its backup: the index went back",
+         "data.arc",
+         {{"arc/data.arc", "changed"}, {"arc/data_arc.bak", pair.arc}, {"arc/data.ari", pair.ari}}},
+        {"index stays beside its backup: the data file went back",
+         "data.ari",
+         {{"arc/data.arc", pair.arc}, {"arc/data.ari", "changed"}, {"arc/data_ari.bak", pair.ari}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put("arc/data.arc", pair.arc);
+        Put("arc/data.ari", pair.ari);
+        ArcBackupCmd& backup = Backup();
+        backup.Exec();
+        Put("arc/data.arc", "changed");
+        Put("arc/data.ari", "changed");
+        StubbornDisk disk(payloads);
+        disk.failRemove = c.held;
+        const std::string named =
+            std::string(c.held) == "data.arc" ? "arc/data_ARC.bak" : "arc/data_ARI.bak";
+        {
+            platform::ScopedPlatform failing(&disk);
+            EXPECT_EQ(Raised([&] { backup.Restore(); }), Message(kRestoreFailed, Full(named)));
+        }
+        EXPECT_TRUE(SameFiles(Files(), c.after));
+        for (const auto& file : Files()) platform::System().Remove(game / file.first);
     }
 }
 

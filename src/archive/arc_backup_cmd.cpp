@@ -49,10 +49,11 @@ int ArcBackupCmd::Size() {
 }
 
 void ArcBackupCmd::Exec() {
-    BackupProc("ARC");
-    // From here on a backup exists: should anything below fail, even the
-    // undoing, the restore after the run puts back what is left.
+    // Restore acts only on backups that exist; from here on, should anything
+    // below fail, even the undoing, the restore after the run puts back what
+    // is left.
     backedUp = 1;
+    BackupProc("ARC");
     try {
         BackupProc("ARI");
     } catch (...) {
@@ -94,9 +95,11 @@ void ArcBackupCmd::BackupProc(const char* extension) {
     if (!moved && exists && !PathExists(backup)) {
         throw MessageError(text::kBackupMakeFailed, named.c_str());
     }
-    auto fail = [&](CFileNormal* in, CFileNormal* out, const char* message, const CString& path) {
-        if (out) out->Close();
-        if (in) in->Close();
+    try {
+        CopyBack(backup, original, named);
+    } catch (...) {
+        // The files are closed by now, so the backup can take the file's
+        // place again.
         if (moved) {
             try {
                 PutBack(extension);
@@ -104,32 +107,34 @@ void ArcBackupCmd::BackupProc(const char* extension) {
                 // The restore after the run (or the next run) finishes it.
             }
         }
-        throw MessageError(message, path.c_str());
-    };
+        throw;
+    }
+}
 
+void ArcBackupCmd::CopyBack(const CString& backup, const CString& original, const CString& named) {
     CFileNormal in;
     if (Failed(in.Open(backup, platform::kGenericRead, platform::kShareRead,
                        platform::kOpenExisting))) {
-        fail(nullptr, nullptr, text::kBackupOpenFailed, backup);
+        throw MessageError(text::kBackupOpenFailed, backup.c_str());
     }
     CFileNormal out;
     if (Failed(out.Open(original, platform::kGenericWrite, platform::kShareWrite,
                         platform::kCreateAlways))) {
-        fail(&in, nullptr, text::kBackupOriginalOpenFailed, named);
+        throw MessageError(text::kBackupOriginalOpenFailed, named.c_str());
     }
     std::vector<char> buffer(kChunk);
     uint32_t done = 0;
     do {
         if (Failed(in.Read(buffer.data(), kChunk, &done))) {
-            fail(&in, &out, text::kBackupReadFailed, backup);
+            throw MessageError(text::kBackupReadFailed, backup.c_str());
         }
         if (Failed(out.Write(buffer.data(), done))) {
-            fail(&in, &out, text::kBackupWriteFailed, named);
+            throw MessageError(text::kBackupWriteFailed, named.c_str());
         }
         owner->PostPatch(PATCH_PROGRESS, static_cast<int>(done));
     } while (done == kChunk);
     in.Close();
-    if (Failed(out.Close())) fail(nullptr, nullptr, text::kBackupWriteFailed, named);
+    if (Failed(out.Close())) throw MessageError(text::kBackupWriteFailed, named.c_str());
 }
 
 void ArcBackupCmd::PutBack(const char* extension) {
@@ -140,7 +145,8 @@ void ArcBackupCmd::PutBack(const char* extension) {
 
 void ArcBackupCmd::Restore() {
     if (!backedUp) return;
-    // Both halves are tried; what could not be put back is said.
+    // Both halves are tried; what could not be put back is said (and the
+    // next run, which finds the backup left, puts the pair in order).
     CString failed;
     for (const char* extension : {"ARC", "ARI"}) {
         try {
@@ -153,7 +159,8 @@ void ArcBackupCmd::Restore() {
 }
 
 void ArcBackupCmd::Recover() {
-    if (!PathExists(BackupPath("ARC")) && !PathExists(BackupPath("ARI"))) return;
+    const bool hadArc = PathExists(BackupPath("ARC")), hadAri = PathExists(BackupPath("ARI"));
+    if (!hadArc && !hadAri) return;
     // A file missing beside its backup was cut off between the rename and
     // the copy: the backup is the file.
     for (const char* extension : {"ARC", "ARI"}) {
@@ -161,16 +168,25 @@ void ArcBackupCmd::Recover() {
             PutBack(extension);
         }
     }
-    // A data file that carries this line's version has had all its updates
-    // (the stamp comes last); its backups only wait for the clean-up that
-    // the run never got to, and must not be copied back over it. Any other
-    // left-over backup holds the pair from before the run that was cut off;
-    // this run's backup copies it back over the half-changed files.
+    // A data file without this line's version is a pair that the cut-off run
+    // had begun to change: this run's backup copies the left-over backups
+    // back over it.
     const int32_t version = ScriptVersion(arg[2]);
-    if (version > 0 && TaggedVersion(FilePath("ARC")) >= version && CleanedUpAfterRun(arg[1])) {
-        for (const char* extension : {"ARC", "ARI"}) {
-            const CString backup = BackupPath(extension);
-            if (PathExists(backup)) RemoveBackup(backup);  // one it cannot delete stays
-        }
+    if (version <= 0 || TaggedVersion(FilePath("ARC")) < version) return;
+    // Stamped, so the updates were all made (the stamp comes last). A pair
+    // whose index still describes the whole data file is the patched pair,
+    // its backups only waiting for the clean-up that the run never got to
+    // (which stops at the game folder and its arc folder). A lone backup
+    // beside a pair that no longer matches is the half that a failed
+    // restore could not put back: it goes back too, and the run patches the
+    // pair again.
+    if (hadArc != hadAri && !IndexCoversData(FilePath("ARI"), FilePath("ARC"))) {
+        PutBack(hadArc ? "ARC" : "ARI");
+        return;
+    }
+    if (!CleanedUpAfterRun(arg[1])) return;
+    for (const char* extension : {"ARC", "ARI"}) {
+        const CString backup = BackupPath(extension);
+        if (PathExists(backup)) RemoveBackup(backup);  // one it cannot delete stays
     }
 }

@@ -22,6 +22,8 @@ private:
     // file's name. When that fails part way, the file is put back as it was
     // (as far as the disk lets it) and the message is raised.
     void BackupProc(const char* extension);
+    // Copies the backup over the file's name (made anew).
+    void CopyBack(const CString& backup, const CString& original, const CString& named);
     // Puts one backup back over its file, if there is one. Throws
     // CMessageError when it cannot.
     void PutBack(const char* extension);

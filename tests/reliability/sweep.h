@@ -1,0 +1,106 @@
+// The sweeps over one scenario: every operation of a clean run made to fail
+// once (fault), the disk dying after every operation and a second run
+// (crash), and the restore of a run failing at each of its operations in
+// turn (restore).
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "reliability/judge.h"
+#include "reliability/scenario.h"
+#include "support/fault_disk.h"
+
+namespace reliability {
+
+struct SweepOptions {
+    std::string workBase;  // where the game folders are made
+    uint64_t stride = 1;   // every stride-th operation only (the first and the last always)
+    uint64_t only = 0;     // this operation only (0: all)
+    int timeoutMs = 20000;
+    bool verbose = false;  // a line for every case, not only for failures
+    bool trace = false;    // every operation of every run of a case it prints
+};
+
+struct Figure {
+    int tested = 0;
+    int passed = 0;
+};
+
+// One run of the patch in a game folder, as a fresh program start would
+// make it: the script loaded, the folder chosen, the run button pressed.
+struct RunResult {
+    RunRecord record;
+    std::vector<testing_support::DiskOpRecord> log;  // paths below the game folder
+};
+
+// Runs the scenario's patch in `folder` on `disk` (a fault disk in front of
+// the scenario's payload store), or on the payload store alone when null.
+RunResult RunPatch(const Scenario& scenario, const std::string& folder,
+                   testing_support::FaultDisk* disk, int timeoutMs);
+
+// "Write arc/data.arc" for an operation of a log.
+std::string Describe(const testing_support::DiskOpRecord& op);
+
+class Sweeper {
+public:
+    Sweeper(const Scenario& scenario, const SweepOptions& options);
+
+    // The clean run from a fresh folder, twice: the number of operations K,
+    // their log, the resulting folder. False (with failures() saying why)
+    // when the clean run does not finish or does not repeat itself.
+    bool Prepare();
+    void FaultSweep();
+    void CrashSweep();
+    void RestoreSweep();
+
+    uint64_t operations() const { return clean_.size(); }
+    const std::vector<testing_support::DiskOpRecord>& cleanLog() const { return clean_; }
+    const Figure& fault() const { return fault_; }
+    const Figure& crash() const { return crash_; }
+    const Figure& restore() const { return restore_; }
+    double Seconds(const std::string& sweep) const;
+    // One block of lines for every case that failed (and, verbose, for
+    // every other case).
+    const std::vector<std::string>& details() const { return details_; }
+    bool prepared() const { return prepared_; }
+
+private:
+    // The operation numbers to test from first to last: every stride-th,
+    // and the last; or the one chosen alone.
+    std::vector<uint64_t> Numbers(uint64_t last) const;
+    std::vector<uint64_t> Numbers(uint64_t first, uint64_t last) const;
+    std::string Describe(const std::vector<testing_support::DiskOpRecord>& log,
+                         uint64_t number) const;
+    // Adds a case to the details: always when it failed, only when verbose
+    // when it passed.
+    void Note(const std::string& heading, bool ok, const std::string& summary,
+              const std::vector<std::string>& lines);
+    // Adds a run's boxes (when it failed) and, when tracing, its numbered
+    // operations to the lines of a case.
+    void Explain(const char* label, const RunResult& run, bool failed,
+                 std::vector<std::string>* lines) const;
+
+    const Scenario& scenario_;
+    SweepOptions options_;
+    Expectation expected_;
+    std::vector<testing_support::DiskOpRecord> clean_;
+    Figure fault_, crash_, restore_;
+    std::vector<std::string> details_;
+    std::vector<std::pair<std::string, double>> seconds_;
+    bool prepared_ = false;
+};
+
+// Of the events of a RecordingView, the error boxes shown while the
+// backups were put back: after the progress bar went back to 0 for the
+// interruption, before the box that says the run was interrupted.
+int RestoreErrorBoxes(const std::vector<std::string>& events);
+
+// Marks the case under way, for the report of a crash of the whole program.
+void SetCurrentCase(const std::string& text);
+// Reports a crash (a signal) with the case under way and ends the program.
+void InstallCrashReport();
+
+}  // namespace reliability

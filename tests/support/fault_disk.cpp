@@ -1,0 +1,169 @@
+#include "support/fault_disk.h"
+
+#include <utility>
+
+namespace testing_support {
+
+namespace {
+
+// A file of the target whose every call is counted first.
+class FaultFile : public platform::ForwardingFile {
+public:
+    FaultFile(std::unique_ptr<platform::IOsFile> file, FaultDisk* disk, std::string path)
+        : ForwardingFile(std::move(file)), disk_(disk), path_(std::move(path)) {}
+
+    uint32_t Read(void* buffer, uint32_t count, uint32_t* done) override {
+        if (disk_->Take(DiskOp::kRead, path_)) {
+            *done = 0;
+            return platform::kErrorReadFault;
+        }
+        return ForwardingFile::Read(buffer, count, done);
+    }
+    uint32_t Write(const void* buffer, uint32_t count, uint32_t* done) override {
+        if (disk_->Take(DiskOp::kWrite, path_)) {
+            *done = 0;
+            return platform::kErrorWriteFault;
+        }
+        return ForwardingFile::Write(buffer, count, done);
+    }
+    uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
+        if (disk_->Take(DiskOp::kSeek, path_)) {
+            *error = platform::kErrorReadFault;
+            return platform::kInvalidSetFilePointer;
+        }
+        return ForwardingFile::Seek(distance, high, method, error);
+    }
+    uint32_t Size(uint32_t* high, uint32_t* error) override {
+        if (disk_->Take(DiskOp::kSize, path_)) {
+            *error = platform::kErrorReadFault;
+            return platform::kInvalidSetFilePointer;
+        }
+        return ForwardingFile::Size(high, error);
+    }
+    // A failed close leaves the target open; it is closed when this object
+    // (and with it the target) is destroyed.
+    uint32_t Close() override {
+        if (disk_->Take(DiskOp::kClose, path_)) return platform::kErrorWriteFault;
+        return ForwardingFile::Close();
+    }
+
+private:
+    FaultDisk* disk_;
+    std::string path_;
+};
+
+class FaultSearch : public platform::IFileSearch {
+public:
+    FaultSearch(std::unique_ptr<platform::IFileSearch> search, FaultDisk* disk, std::string pattern)
+        : search_(std::move(search)), disk_(disk), pattern_(std::move(pattern)) {}
+
+    bool Next(platform::FindData* data) override {
+        if (disk_->Take(DiskOp::kNext, pattern_)) return false;
+        return search_->Next(data);
+    }
+
+private:
+    std::unique_ptr<platform::IFileSearch> search_;
+    FaultDisk* disk_;
+    std::string pattern_;
+};
+
+}  // namespace
+
+const char* DiskOpName(DiskOp op) {
+    switch (op) {
+        case DiskOp::kOpenFile:
+            return "OpenFile";
+        case DiskOp::kFindFirst:
+            return "FindFirst";
+        case DiskOp::kNext:
+            return "Next";
+        case DiskOp::kRename:
+            return "Rename";
+        case DiskOp::kRemove:
+            return "Remove";
+        case DiskOp::kLoadVersionInfo:
+            return "LoadVersionInfo";
+        case DiskOp::kRead:
+            return "Read";
+        case DiskOp::kWrite:
+            return "Write";
+        case DiskOp::kSeek:
+            return "Seek";
+        case DiskOp::kSize:
+            return "Size";
+        case DiskOp::kClose:
+            return "Close";
+    }
+    return "?";
+}
+
+void FaultDisk::FailAt(const std::set<uint64_t>& numbers) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failAt_ = numbers;
+}
+
+void FaultDisk::DeadFrom(uint64_t number) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deadFrom_ = number;
+}
+
+uint64_t FaultDisk::Count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return count_;
+}
+
+std::vector<DiskOpRecord> FaultDisk::Log() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return log_;
+}
+
+bool FaultDisk::Take(DiskOp op, const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint64_t number = ++count_;
+    const bool fail = failAt_.count(number) != 0 || (deadFrom_ != 0 && number >= deadFrom_);
+    log_.push_back({number, op, path, fail});
+    return fail;
+}
+
+std::unique_ptr<platform::IOsFile> FaultDisk::OpenFile(const std::string& path, uint32_t access,
+                                                       uint32_t share, uint32_t disposition,
+                                                       uint32_t* error) {
+    if (Take(DiskOp::kOpenFile, path)) {
+        *error = kErrorNotReady;
+        return nullptr;
+    }
+    auto file = target().OpenFile(path, access, share, disposition, error);
+    if (!file) return nullptr;
+    return std::make_unique<FaultFile>(std::move(file), this, path);
+}
+
+std::unique_ptr<platform::IFileSearch> FaultDisk::FindFirst(const std::string& pattern,
+                                                            platform::FindData* data,
+                                                            uint32_t* error) {
+    if (Take(DiskOp::kFindFirst, pattern)) {
+        if (error) *error = kErrorNotReady;
+        return nullptr;
+    }
+    auto search = target().FindFirst(pattern, data, error);
+    if (!search) return nullptr;
+    return std::make_unique<FaultSearch>(std::move(search), this, pattern);
+}
+
+uint32_t FaultDisk::Rename(const std::string& from, const std::string& to) {
+    if (Take(DiskOp::kRename, from + " -> " + to)) return kErrorNotReady;
+    return target().Rename(from, to);
+}
+
+uint32_t FaultDisk::Remove(const std::string& path) {
+    if (Take(DiskOp::kRemove, path)) return kErrorNotReady;
+    return target().Remove(path);
+}
+
+platform::VersionInfoStatus FaultDisk::LoadVersionInfo(
+    const std::string& path, std::unique_ptr<platform::IVersionInfo>* out) {
+    if (Take(DiskOp::kLoadVersionInfo, path)) return platform::VersionInfoStatus::kUnreadable;
+    return target().LoadVersionInfo(path, out);
+}
+
+}  // namespace testing_support

@@ -1,13 +1,12 @@
 // Registers the input as an archive index, then looks up, opens and reads
 // every entry it lists. The data file is the input again behind a version
 // tag, so offsets taken from the index land on bytes the fuzzer controls.
+// Both files lie in memory behind the platform seam (memory_file.h).
 // Whatever the bytes, registering and reading must end in a status or a
 // CError, never a crash, a hang or an access out of bounds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "archive/arc_index.h"
 #include "archive/file_arc.h"
 #include "engine/errors.h"
+#include "memory_file.h"
 #include "platform/cp932.h"
 #include "platform/platform.h"
 
@@ -27,29 +27,14 @@ constexpr int32_t kLargestWholeRead = 1 << 20;
 // Enough entries and extensions to reach every path, few enough to stay fast.
 constexpr size_t kMostNames = 16;
 
-// A folder of our own with a lower-case name (AriRegist folds the path).
-std::string WorkFolder() {
-    static std::string folder;
-    if (folder.empty()) {
-        std::random_device random;
-        for (;;) {
-            folder = "/tmp/ari_regist_fuzzer_" + std::to_string(random());
-            if (platform::System().MakeFolder(folder) == 0) break;
-        }
-        // Removed without the platform: its own statics may be gone by now.
-        std::atexit([] { std::filesystem::remove_all(folder); });
-    }
-    return folder;
-}
+// A folder that no disk holds, with a lower-case name (AriRegist folds the
+// path), so that only the served files can be opened.
+const char kFolder[] = "/fuzz-in-memory";
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    uint32_t error = 0;
-    auto file = platform::System().OpenFile(path, platform::kGenericWrite, 0,
-                                            platform::kCreateAlways, &error);
-    if (!file) std::abort();
-    uint32_t done = 0;
-    if (!bytes.empty()) file->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done);
-    file->Close();
+fuzz::MemoryFiles& Files() {
+    static fuzz::MemoryFiles files(platform::System());
+    static platform::ScopedPlatform inPlace(&files);
+    return files;
 }
 
 // The extensions of the names in the index bytes, walked the way the index
@@ -95,11 +80,11 @@ void Exercise(const CString& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string folder = WorkFolder();
+    const std::string folder = kFolder;
     const std::string index(reinterpret_cast<const char*>(data), size);
     CArcIndex::Reset();
-    WriteFile(folder + "/data.ari", index);
-    WriteFile(folder + "/data.arc", "WF01" + index);
+    Files().Serve(folder + "/data.ari", index);
+    Files().Serve(folder + "/data.arc", "WF01" + index);
 
     try {
         CArcIndex::AriRegist(folder + "/data.ari");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ostream>
 #include <string>
 
 #include "common/temp_dir.h"
@@ -20,6 +21,10 @@ struct GameDirCase {
     std::string folder;
     std::string base;
 };
+
+// Names a case by its description (GoogleTest would otherwise print the
+// struct's raw bytes, padding included).
+void PrintTo(const GameDirCase& c, std::ostream* os) { *os << c.what; }
 
 class GameDirTest : public ::testing::TestWithParam<GameDirCase> {};
 

@@ -14,15 +14,7 @@ namespace testing_support {
 namespace {
 
 void RemoveTree(platform::IPlatform& os, const std::string& path) {
-    platform::FindData data;
-    std::vector<platform::FindData> entries;
-    if (auto search = os.FindFirst(path + "/*", &data, nullptr)) {
-        do {
-            entries.push_back(data);
-        } while (search->Next(&data));
-    }
-    for (const auto& entry : entries) {
-        if (entry.name == "." || entry.name == "..") continue;
+    for (const auto& entry : ListFolder(path)) {
         std::string child = path + "/" + entry.name;
         if (entry.directory) {
             RemoveTree(os, child);
@@ -34,6 +26,17 @@ void RemoveTree(platform::IPlatform& os, const std::string& path) {
 }
 
 }  // namespace
+
+std::vector<platform::FindData> ListFolder(const std::string& folder) {
+    std::vector<platform::FindData> entries;
+    platform::FindData data;
+    if (auto search = platform::System().FindFirst(folder + "/*", &data, nullptr)) {
+        do {
+            if (data.name != "." && data.name != "..") entries.push_back(data);
+        } while (search->Next(&data));
+    }
+    return entries;
+}
 
 TempDir::TempDir(const std::string& base) {
     static std::atomic<unsigned> counter{0};

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/platform.h"
 
 namespace testing_support {
 
@@ -27,6 +30,10 @@ bool WriteFile(const std::string& path, const std::string& bytes);
 bool ReadFile(const std::string& path, std::string* bytes);
 bool Exists(const std::string& path);
 bool MakeDir(const std::string& path);
+
+// The entries of a folder, "." and ".." left out, in the order the system's
+// search gives them (read through the system's own platform).
+std::vector<platform::FindData> ListFolder(const std::string& folder);
 
 // UTF-8 text (as written in the test sources) to CP932 bytes.
 std::string Sjis(const char* utf8);

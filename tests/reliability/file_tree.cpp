@@ -9,16 +9,7 @@ namespace reliability {
 namespace {
 
 void Capture(const std::string& folder, const std::string& prefix, FolderImage* image) {
-    platform::IPlatform& os = platform::System();
-    platform::FindData data;
-    std::vector<platform::FindData> entries;
-    if (auto search = os.FindFirst(folder + "/*", &data, nullptr)) {
-        do {
-            entries.push_back(data);
-        } while (search->Next(&data));
-    }
-    for (const platform::FindData& entry : entries) {
-        if (entry.name == "." || entry.name == "..") continue;
+    for (const platform::FindData& entry : testing_support::ListFolder(folder)) {
         const std::string path = prefix + entry.name;
         if (entry.directory) {
             image->push_back({path, true, std::string()});

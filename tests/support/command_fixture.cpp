@@ -40,16 +40,7 @@ std::string Slashed(std::string path) {
 }
 
 void CollectFiles(const std::string& folder, const std::string& prefix, FileTree* tree) {
-    platform::IPlatform& os = platform::System();
-    platform::FindData data;
-    std::vector<platform::FindData> entries;
-    if (auto search = os.FindFirst(folder + "/*", &data, nullptr)) {
-        do {
-            entries.push_back(data);
-        } while (search->Next(&data));
-    }
-    for (const platform::FindData& entry : entries) {
-        if (entry.name == "." || entry.name == "..") continue;
+    for (const platform::FindData& entry : ListFolder(folder)) {
         const std::string name = prefix + platform::LowerCased(entry.name);
         if (entry.directory) {
             (*tree)[name + "/"] = "";

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -150,6 +151,8 @@ struct StartCase {
     Strings events;  // everything the window was asked to do
 };
 
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+
 class MainDlgStartTest : public MainDlgTest, public ::testing::WithParamInterface<StartCase> {};
 
 TEST_P(MainDlgStartTest, ShowsWhatTheScriptGives) {
@@ -259,6 +262,8 @@ struct BrowseCase {
     std::string folderAfter;
     Strings eventsAfterBrowse;
 };
+
+void PrintTo(const BrowseCase& c, std::ostream* os) { *os << c.name; }
 
 class MainDlgBrowseTest : public MainDlgTest, public ::testing::WithParamInterface<BrowseCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,8 @@ struct PrepareFault {
     std::string shown;
 };
 
+void PrintTo(const PrepareFault& c, std::ostream* os) { *os << c.what; }
+
 class PrepareFaultTest : public PatchRunTest, public ::testing::WithParamInterface<PrepareFault> {};
 
 TEST_P(PrepareFaultTest, ShowsTheErrorAndDoesNotStart) {
@@ -236,6 +239,8 @@ struct WorkerFault {
     ProbeCmd::Fault fault;
     std::string shown;  // UTF-8 of the error box, or a CP932 text
 };
+
+void PrintTo(const WorkerFault& c, std::ostream* os) { *os << c.what; }
 
 class WorkerFaultTest : public PatchRunTest, public ::testing::WithParamInterface<WorkerFault> {};
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ struct SplitCase {
     std::string text;
     Lines lines;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.what; }
 
 class SplitScriptLinesTest : public ::testing::TestWithParam<SplitCase> {};
 
@@ -51,6 +54,8 @@ struct TokenCase {
     std::string line;
     Lines tokens;
 };
+
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.what; }
 
 class TokenizeScriptLineTest : public ::testing::TestWithParam<TokenCase> {};
 

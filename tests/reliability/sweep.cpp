@@ -357,6 +357,15 @@ void Sweeper::FaultSweep() {
     seconds_.emplace_back("fault", watch.Seconds());
 }
 
+RunResult Sweeper::Rerun(const std::string& heading, const std::string& folder,
+                         Verdict* patched) const {
+    SetCurrentCase(heading + ", the run after it");
+    FaultDisk sound(*scenario_.payloads);
+    RunResult rerun = RunPatch(scenario_, folder, &sound, options_.timeoutMs);
+    *patched = JudgeRerun(rerun.record, expected_);
+    return rerun;
+}
+
 void Sweeper::CrashSweep() {
     Stopwatch watch;
     for (uint64_t n : Numbers(clean_.size())) {
@@ -368,10 +377,8 @@ void Sweeper::CrashSweep() {
         disk.DeadFrom(n + 1);
         const RunResult crashed = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
         const Verdict claim = JudgeClaim(crashed.record, expected_);
-        SetCurrentCase(heading + ", the run after it");
-        FaultDisk sound(*scenario_.payloads);
-        const RunResult rerun = RunPatch(scenario_, game.path(), &sound, options_.timeoutMs);
-        const Verdict patched = JudgeRerun(rerun.record, expected_);
+        Verdict patched;
+        const RunResult rerun = Rerun(heading, game.path(), &patched);
         const bool ok = claim.ok && patched.ok;
         ++crash_.tested;
         if (ok) ++crash_.passed;
@@ -434,10 +441,8 @@ void Sweeper::RestoreSweep() {
         const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
         const Verdict restored = JudgeRestore(run.record, expected_, GroupsOf(log[m - 1]));
         const std::vector<FileDifference> left = LeftAfterInterruption(run.record.after, expected_);
-        SetCurrentCase(heading + ", the run after it");
-        FaultDisk sound(*scenario_.payloads);
-        const RunResult rerun = RunPatch(scenario_, game.path(), &sound, options_.timeoutMs);
-        const Verdict patched = JudgeRerun(rerun.record, expected_);
+        Verdict patched;
+        const RunResult rerun = Rerun(heading, game.path(), &patched);
         const bool ok = restored.ok && patched.ok;
         ++restore_.tested;
         if (ok) ++restore_.passed;

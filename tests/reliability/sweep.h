@@ -82,6 +82,10 @@ private:
     // operations to the lines of a case.
     void Explain(const char* label, const RunResult& run, bool failed,
                  std::vector<std::string>* lines) const;
+    // The patch run again in the folder a case left, on a sound disk, as a
+    // fresh start of the program would; *patched says whether it ended as
+    // a clean run does.
+    RunResult Rerun(const std::string& heading, const std::string& folder, Verdict* patched) const;
 
     const Scenario& scenario_;
     SweepOptions options_;

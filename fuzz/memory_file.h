@@ -90,6 +90,8 @@ public:
         return static_cast<uint32_t>(size & 0xFFFFFFFFu);
     }
 
+    uint32_t Flush() override { return platform::kErrorAccessDenied; }  // opened for reading only
+
     uint32_t Close() override {
         bytes_.reset();
         return platform::kErrorSuccess;

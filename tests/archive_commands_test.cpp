@@ -193,6 +193,7 @@ TEST_F(ArcBackupCmdTest, KeepsTheFilesAsBackupsAndCopiesThemBack) {
                                                  {"arc/data_ari.bak", ariBytes}})));
         platform::System().Remove(game / "arc/data_arc.bak");
         platform::System().Remove(game / "arc/data_ari.bak");
+        ForgetJournal();
     }
 }
 

@@ -90,18 +90,24 @@ TEST_F(CopyCmdTest, NewTargetIsCreatedWithoutBackupAndRestoreLeavesIt) {
     EXPECT_TRUE(SameFiles(Files(), (FileTree{{"game.exe", "new bytes"}})));
 }
 
-TEST_F(CopyCmdTest, AnOlderBackupStaysAndIsWhatRestorePutsBack) {
+TEST_F(CopyCmdTest, AFileThatHoldsTheBackupNameIsNeverTouched) {
     payloads.Add("NEW", kType, "new bytes");
     Put("game.exe", "installed");
     Put("game.bak", "left from an earlier run");
+    Put("game.2.bak", "someone else's too");
     CopyCmd& copy = Copy("game.exe", "NEW", "0");
     copy.Exec();
     EXPECT_EQ(copy.backedUp, 1);
-    EXPECT_EQ(Get("game.exe"), "new bytes");
-    EXPECT_EQ(Get("game.bak"), "left from an earlier run");
+    EXPECT_TRUE(SameFiles(Files(), (FileTree{{"game.exe", "new bytes"},
+                                             {"game.bak", "left from an earlier run"},
+                                             {"game.2.bak", "someone else's too"},
+                                             {"game.3.bak", "installed"}})));
 
     copy.Restore();
-    EXPECT_TRUE(SameFiles(Files(), (FileTree{{"game.exe", "left from an earlier run"}})));
+    EXPECT_TRUE(SameFiles(Files(), (FileTree{{"game.exe", "installed"},
+                                             {"game.bak", "left from an earlier run"},
+                                             {"game.2.bak", "someone else's too"}})));
+    EXPECT_FALSE(HasJournal());
 }
 
 TEST_F(CopyCmdTest, DeleteBackupRemovesOnlyTheBackup) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -176,10 +177,10 @@ TEST_F(PatchRunTest, WorkIsCountedBeforeTheRunAndProgressMovesWithReports) {
     }
     EXPECT_EQ(progress, (Strings{"pos 0", "range 3", "pos 1", "pos 2", "pos 3",
                                  "box " + Result(text::kRunFinished), "pos 0"}));
-    // Left-over backups first; Check before Size in the preparation, Check
-    // again on the worker before Exec.
-    EXPECT_EQ(log.Entries(), (Strings{"a.Recover", "skipped.Recover", "a.Check", "a.Size",
-                                      "skipped.Check", "a.Check", "a.Exec", "skipped.Check"}));
+    // Check before Size in the preparation, Check again on the worker
+    // before Exec.
+    EXPECT_EQ(log.Entries(), (Strings{"a.Check", "a.Size", "skipped.Check", "a.Check", "a.Exec",
+                                      "skipped.Check"}));
 }
 
 TEST_F(PatchRunTest, SmallTotalsGiveAnEmptyRange) {
@@ -323,14 +324,19 @@ TEST_F(PatchRunTest, RestoreReportsAFileErrorAndGoesOn) {
                        Result(text::kRunAborted)}));
 }
 
-TEST_F(PatchRunTest, BackupThatCannotBeDealtWithKeepsTheRunFromStarting) {
+TEST_F(PatchRunTest, ADamagedJournalKeepsTheRunFromStartingAndIsKept) {
     Start();
-    Probe("a")->recoverFault = ProbeCmd::Fault::kMessage;
-    Probe("b");
+    Probe("a");
+    const std::string journal = game / CBackupJournal::kFileName;
+    ASSERT_TRUE(WriteFile(journal, "not a journal at all"));
     EXPECT_EQ(Run(), -1);  // not started
     EXPECT_TRUE(Calls(".Check").empty());
     EXPECT_TRUE(Calls(".Exec").empty());
-    EXPECT_EQ(Boxes(), (Strings{Error("[a] message error")}));
+    const std::string path = engine.Journal().Path();
+    char expected[512];
+    std::snprintf(expected, sizeof expected, text::kJournalDamaged, path.c_str());
+    EXPECT_EQ(Boxes(), (Strings{Error(expected)}));
+    EXPECT_TRUE(Exists(journal));
 }
 
 TEST_F(PatchRunTest, ASecondRunFindsEverythingDone) {

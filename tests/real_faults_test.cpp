@@ -433,11 +433,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- read-only files ----
 
+// A read-only install (a game copied from a disc keeps the attribute): the
+// files are moved aside and replaced, which needs no right to write to them,
+// the backups are deleted after a finished run, and an interrupted run puts
+// every file back with its attribute. Only a file that a line changes where
+// it is, with no backup first, stops the run.
 struct ReadOnlyCase {
     const char* label;
-    const char* file;  // below the game folder
-    const char* script;
-    bool writtenInPlace;  // the run opens the file itself for writing
+    std::vector<const char*> files;  // below the game folder
 };
 
 void PrintTo(const ReadOnlyCase& c, std::ostream* out) { *out << c.label; }
@@ -445,27 +448,53 @@ void PrintTo(const ReadOnlyCase& c, std::ostream* out) { *out << c.label; }
 class ReadOnlyFileTest : public RealFaultsTest,
                          public ::testing::WithParamInterface<ReadOnlyCase> {};
 
-TEST_P(ReadOnlyFileTest, RunIsRefusedOrEverythingIsPutBack) {
-    const ReadOnlyCase& c = GetParam();
-    if (c.writtenInPlace && !ReadOnlyRefusesWrites()) {
-        GTEST_SKIP() << "this system opens a read-only file for writing (Wine running as root "
-                        "keeps the attribute as permission bits, which do not stop root)";
-    }
+TEST_P(ReadOnlyFileTest, IsPatchedAndItsBackupDeleted) {
     MakeSampleGame();
-    ASSERT_TRUE(SetReadOnly(game / c.file, true));
+    for (const char* file : GetParam().files) ASSERT_TRUE(SetReadOnly(game / file, true)) << file;
+    EXPECT_EQ(Run(kSampleScript), Outcome::kFinished) << Shown();
+    EXPECT_EQ(Get("game.exe"), Pattern(30000, 2));
+    EXPECT_EQ(Get("arc/data.arc").substr(0, 4), "WF02");
+    for (const auto& file : Files()) {
+        EXPECT_EQ(file.first.find(".bak"), std::string::npos) << file.first;
+    }
+    EXPECT_FALSE(HasJournal());
+}
+
+TEST_P(ReadOnlyFileTest, GoesBackWithItsAttributeWhenTheRunIsInterrupted) {
+    MakeSampleGame();
+    for (const char* file : GetParam().files) ASSERT_TRUE(SetReadOnly(game / file, true)) << file;
     const FileTree before = Files();
-    const Outcome outcome = Run(c.script);
-    ExpectRefusedOrUndone(outcome, before, c.file);
-    EXPECT_TRUE(IsReadOnly(game / c.file)) << c.file << " lost its read-only attribute";
+    // A last line into a folder that is not there interrupts the run.
+    const Outcome outcome =
+        Run(std::string(kSampleScript) + "copy gone/readme.txt EXE PATCH_SCR 0\r\n");
+    EXPECT_EQ(outcome, Outcome::kInterrupted) << Shown();
+    EXPECT_TRUE(SameFiles(Files(), before)) << Shown();
+    EXPECT_FALSE(HasJournal());
+    for (const char* file : GetParam().files) {
+        EXPECT_TRUE(IsReadOnly(game / file)) << file << " lost its read-only attribute";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     RealFaults, ReadOnlyFileTest,
-    ::testing::Values(ReadOnlyCase{"Exe", "game.exe", kSampleScript, false},
-                      ReadOnlyCase{"Archive", "arc/data.arc", kSampleScript, false},
-                      ReadOnlyCase{"Index", "arc/data.ari", kSampleScript, false},
-                      ReadOnlyCase{"ArchiveWrittenInPlace", "arc/data.arc", kInPlaceScript, true}),
+    ::testing::Values(ReadOnlyCase{"Exe", {"game.exe"}},
+                      ReadOnlyCase{"Archive", {"arc/data.arc"}},
+                      ReadOnlyCase{"Index", {"arc/data.ari"}},
+                      ReadOnlyCase{"EveryFile", {"game.exe", "arc/data.arc", "arc/data.ari",
+                                                 "readme.txt"}}),
     [](const ::testing::TestParamInfo<ReadOnlyCase>& info) { return info.param.label; });
+
+TEST_F(RealFaultsTest, ReadOnlyArchiveChangedWithoutABackupIsRefused) {
+    if (!ReadOnlyRefusesWrites()) {
+        GTEST_SKIP() << "this system opens a read-only file for writing (Wine running as root "
+                        "keeps the attribute as permission bits, which do not stop root)";
+    }
+    MakeSampleGame();
+    ASSERT_TRUE(SetReadOnly(game / "arc/data.arc", true));
+    const FileTree before = Files();
+    ExpectRefusedOrUndone(Run(kInPlaceScript), before, "arc/data.arc");
+    EXPECT_TRUE(IsReadOnly(game / "arc/data.arc"));
+}
 
 // ---- a game folder without its arc folder ----
 

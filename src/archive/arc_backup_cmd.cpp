@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/archive_check.h"
+#include "engine/backup_journal.h"
 #include "engine/backup_files.h"
 #include "engine/errors.h"
 #include "engine/patch_engine.h"
@@ -11,7 +12,6 @@
 #include "fileio/file_ctl.h"
 #include "fileio/file_normal.h"
 #include "platform/cp932.h"
-#include "replace/version_rules.h"
 
 namespace {
 
@@ -35,36 +35,41 @@ int ArcBackupCmd::Check() {
     return CheckArchiveVersion(*this, arg[1], arg[2], text::kUnexpectedFormat);
 }
 
-int ArcBackupCmd::Size() {
-    int total = 0;
+int64_t ArcBackupCmd::Size() {
+    int64_t total = 0;
     for (const char* extension : {"ARC", "ARI"}) {
         CString path = FilePath(extension);
         CFileCtl file;
         if (Failed(file.Open(path))) {
             throw MessageError(text::kBackupSizeOpenFailed, path.c_str());
         }
-        total += file.GetSize();
+        // The size on disk in full: a pair past 2 GiB must not wrap.
+        platform::FindData found;
+        if (platform::Current().FindFirst(path, &found, nullptr) && !found.directory) {
+            total += static_cast<int64_t>(found.size);
+        } else {
+            total += file.GetSize();
+        }
     }
     return total;
 }
 
 void ArcBackupCmd::Exec() {
-    // Restore acts only on backups that exist; from here on, should anything
-    // below fail, even the undoing, the restore after the run puts back what
-    // is left.
-    backedUp = 1;
-    BackupProc("ARC");
+    backups_.clear();
     try {
+        BackupProc("ARC");
         BackupProc("ARI");
     } catch (...) {
-        // Half a pair is no backup: the data file goes back as it was.
+        // Half a pair is no backup: what was set aside goes back now, as
+        // far as the disk lets it (the restore after the run, or the next
+        // run, puts back what is left).
         try {
-            PutBack("ARC");
+            owner->Journal().PutBack(backups_);
         } catch (...) {
-            // The restore after the run tries again and says so.
         }
         throw;
     }
+    backedUp = 1;
 }
 
 CString ArcBackupCmd::OnDiskPath(const char* extension) {
@@ -79,36 +84,27 @@ CString ArcBackupCmd::OnDiskPath(const char* extension) {
 }
 
 void ArcBackupCmd::BackupProc(const char* extension) {
-    const CString original = OnDiskPath(extension);
     const CString named = FilePath(extension);  // how messages name it
-    const CString backup = BackupPath(extension);
-    // A read-only file, or one the game holds open, is left alone: its
-    // backup could not take its place again.
-    const bool exists = PathExists(original);
-    if (exists && !CanChangeInPlace(original)) {
+    if (!PathExists(named)) {
+        // Nothing to set aside, so no backup to copy from.
+        throw MessageError(text::kBackupOpenFailed, BackupPath(extension).c_str());
+    }
+    const CString original = OnDiskPath(extension);
+    // One the game holds open is left alone: its backup could not take its
+    // place again. A read-only one is moved like any other.
+    if (!CanMoveAside(original)) {
         throw MessageError(text::kBackupOriginalOpenFailed, named.c_str());
     }
-    // When a backup of that name is left from before, the rename fails and
-    // that backup is what is copied over the file; any other failure of an
-    // existing file stops here, unchanged.
-    bool moved = platform::Current().Rename(original, backup) == 0;
-    if (!moved && exists && !PathExists(backup)) {
+    // The journal knows of the backup before it exists; its name is this
+    // backup's own, so nothing that held the name is copied or touched.
+    const CString backup = owner->Journal().Reserve(original, BackupPath(extension));
+    if (platform::Current().Rename(original, backup) != 0) {
         throw MessageError(text::kBackupMakeFailed, named.c_str());
     }
-    try {
-        CopyBack(backup, original, named);
-    } catch (...) {
-        // The files are closed by now, so the backup can take the file's
-        // place again.
-        if (moved) {
-            try {
-                PutBack(extension);
-            } catch (...) {
-                // The restore after the run (or the next run) finishes it.
-            }
-        }
-        throw;
-    }
+    backups_.push_back(backup);
+    // From here on the restore (or the next run) puts it back.
+    backedUp = 1;
+    CopyBack(backup, original, named);
 }
 
 void ArcBackupCmd::CopyBack(const CString& backup, const CString& original, const CString& named) {
@@ -119,7 +115,7 @@ void ArcBackupCmd::CopyBack(const CString& backup, const CString& original, cons
     }
     CFileNormal out;
     if (Failed(out.Open(original, platform::kGenericWrite, platform::kShareWrite,
-                        platform::kCreateAlways))) {
+                        platform::kCreateNew))) {
         throw MessageError(text::kBackupOriginalOpenFailed, named.c_str());
     }
     std::vector<char> buffer(kChunk);
@@ -134,59 +130,13 @@ void ArcBackupCmd::CopyBack(const CString& backup, const CString& original, cons
         owner->PostPatch(PATCH_PROGRESS, static_cast<int>(done));
     } while (done == kChunk);
     in.Close();
-    if (Failed(out.Close())) throw MessageError(text::kBackupWriteFailed, named.c_str());
-}
-
-void ArcBackupCmd::PutBack(const char* extension) {
-    const CString backup = BackupPath(extension);
-    if (!PathExists(backup)) return;
-    PutBackupBack(backup, OnDiskPath(extension));
+    // On the disk before the run can commit to it.
+    if (Failed(out.Flush()) || Failed(out.Close())) {
+        throw MessageError(text::kBackupWriteFailed, named.c_str());
+    }
 }
 
 void ArcBackupCmd::Restore() {
     if (!backedUp) return;
-    // Both halves are tried; what could not be put back is said (and the
-    // next run, which finds the backup left, puts the pair in order).
-    CString failed;
-    for (const char* extension : {"ARC", "ARI"}) {
-        try {
-            PutBack(extension);
-        } catch (const CMessageError& error) {
-            failed += (failed.empty() ? "" : "\n") + error.text;
-        }
-    }
-    if (!failed.empty()) throw CMessageError{failed};
-}
-
-void ArcBackupCmd::Recover() {
-    const bool hadArc = PathExists(BackupPath("ARC")), hadAri = PathExists(BackupPath("ARI"));
-    if (!hadArc && !hadAri) return;
-    // A file missing beside its backup was cut off between the rename and
-    // the copy: the backup is the file.
-    for (const char* extension : {"ARC", "ARI"}) {
-        if (PathExists(BackupPath(extension)) && !PathExists(OnDiskPath(extension))) {
-            PutBack(extension);
-        }
-    }
-    // A data file without this line's version is a pair that the cut-off run
-    // had begun to change: this run's backup copies the left-over backups
-    // back over it.
-    const int32_t version = ScriptVersion(arg[2]);
-    if (version <= 0 || TaggedVersion(FilePath("ARC")) < version) return;
-    // Stamped, so the updates were all made (the stamp comes last). A pair
-    // whose index still describes the whole data file is the patched pair,
-    // its backups only waiting for the clean-up that the run never got to
-    // (which stops at the game folder and its arc folder). A lone backup
-    // beside a pair that no longer matches is the half that a failed
-    // restore could not put back: it goes back too, and the run patches the
-    // pair again.
-    if (hadArc != hadAri && !IndexCoversData(FilePath("ARI"), FilePath("ARC"))) {
-        PutBack(hadArc ? "ARC" : "ARI");
-        return;
-    }
-    if (!CleanedUpAfterRun(arg[1])) return;
-    for (const char* extension : {"ARC", "ARI"}) {
-        const CString backup = BackupPath(extension);
-        if (PathExists(backup)) RemoveBackup(backup);  // one it cannot delete stays
-    }
+    owner->Journal().PutBack(backups_);
 }

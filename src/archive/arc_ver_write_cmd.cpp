@@ -23,7 +23,9 @@ void ArcVerWriteCmd::Exec() {
     int32_t version = ScriptVersion(arg[2]);
     if (version == 0) return;  // nothing to write
     const CString tag = arc::VersionTag(version);
-    if (Failed(file.Write(tag.data(), arc::kTagSize)) || Failed(file.Close())) {
+    // On the disk before the run can commit to it.
+    if (Failed(file.Write(tag.data(), arc::kTagSize)) || Failed(file.Flush()) ||
+        Failed(file.Close())) {
         throw MessageError(text::kVersionWriteFailed, path.c_str());
     }
 }

@@ -1,5 +1,6 @@
 #include "archive/update_cmd.h"
 
+#include <utility>
 #include <vector>
 
 #include "archive/arc_format.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr uint32_t kChunk = 65536;
 constexpr uint32_t kCompressedHeader = 10;  // u16 type, u32 stored, u32 expanded
 constexpr uint32_t kStoredHeader = 6;       // u16 type, u32 stored
+constexpr uint64_t kArchiveLimit = uint64_t{1} << 31;  // no file of a pair reaches 2 GiB
 
 // What the new record says about the payload.
 struct NewEntry {
@@ -33,7 +35,7 @@ int UpdateCmd::Check() {
     return CheckArchiveVersion(*this, arg[1], arg[5], text::kUpdateUnexpectedFormat);
 }
 
-int UpdateCmd::Size() {
+int64_t UpdateCmd::Size() {
     FileResource payload;
     if (Failed(payload.Open(arg[3], arg[4]))) {
         throw MessageError(text::kUpdateSizeOpenFailed, arg[3].c_str());
@@ -132,6 +134,22 @@ void UpdateCmd::Exec() {
     const CString name = arc::FoldName(entryName);
     const CString stored = arc::ScrambleForWriting(entryName);
 
+    // Offsets in the archive are below 2 GiB: a record that would reach it
+    // is refused before either file changes.
+    const uint64_t indexGrowth = 4 + stored.size() + 2 + 4;
+    const uint64_t dataGrowth = indexGrowth + (entry.hasExpanded ? 4 : 0) + entry.size;
+    for (const auto& file : {std::make_pair(&indexPath, indexGrowth),
+                             std::make_pair(&dataPath, dataGrowth)}) {
+        platform::FindData found;
+        uint32_t error = 0;
+        if (!platform::Current().FindFirst(*file.first, &found, &error)) {
+            throw MessageError(text::kFindFailed, file.first->c_str());
+        }
+        if (found.size + file.second >= kArchiveLimit) {
+            throw MessageError(text::kUpdateArchiveTooLarge, file.first->c_str());
+        }
+    }
+
     // Walk the whole index: every record must lie inside it, with nothing
     // left over behind the last, or the records appended below could not be
     // read back. Only then is the first record of the name retired.
@@ -188,7 +206,7 @@ void UpdateCmd::Exec() {
         Failed(index.Write(indexRecord.data(), static_cast<uint32_t>(indexRecord.size())))) {
         throw indexWriteFailed();
     }
-    if (Failed(index.Close())) throw indexWriteFailed();
+    if (Failed(index.Flush()) || Failed(index.Close())) throw indexWriteFailed();
 
     // The new data record: its header, then the payload's data.
     CString dataRecord = record;
@@ -205,5 +223,5 @@ void UpdateCmd::Exec() {
         if (Failed(data.Write(buffer.data(), done))) throw dataWriteFailed();
         owner->PostPatch(PATCH_PROGRESS, static_cast<int>(done));
     } while (done == kChunk);
-    if (Failed(data.Close())) throw dataWriteFailed();
+    if (Failed(data.Flush()) || Failed(data.Close())) throw dataWriteFailed();
 }

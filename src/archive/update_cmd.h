@@ -9,6 +9,6 @@ class UpdateCmd : public ScriptCmd {
 public:
     using ScriptCmd::ScriptCmd;
     void Exec() override;
-    int Size() override;
+    int64_t Size() override;
     int Check() override;
 };

@@ -92,10 +92,9 @@ void CPatchEngine::OnRun() {
 int CPatchEngine::PrepareRun() {
     try {
         if (GetRunFolder().empty()) throw CMessageError{text::kNoInstallFolder};
-        // Backups that an unfinished earlier run left behind come first, so
-        // the checks below see a whole game.
-        factory_.First();
-        while (ScriptCmd* command = factory_.Next()) command->Recover();
+        // What an unfinished earlier run left comes first, so that the
+        // checks below see a whole game.
+        Journal().DealWithLeftOver([this] { DeleteBackupFiles(); });
         factory_.First();
         workTotal_ = 0;
         workDone_ = 0;
@@ -144,10 +143,13 @@ void CPatchEngine::RunWorker() {
             platform::Current().SleepMs(pauseMs_);
         }
         if (ran) {
-            DelBakCmd cleanUp(this);
-            cleanUp.AddPattern("*.bak");
-            cleanUp.AddPattern("arc/*.bak");
-            cleanUp.Exec();
+            // The commit point: once the journal says so, the run is done
+            // and its backups may go; before it, they are what undoes it.
+            CBackupJournal& journal = Journal();
+            journal.Commit();
+            journal.DeleteBackups();
+            DeleteBackupFiles();
+            journal.Finish();
             PostPatch(PATCH_FINISHED, 0);
         } else {
             PostPatch(PATCH_LATEST, 0);
@@ -192,7 +194,22 @@ int CPatchEngine::OnPatchMessage(int code, int value) {
     return 0;
 }
 
+void CPatchEngine::DeleteBackupFiles() {
+    DelBakCmd cleanUp(this);
+    cleanUp.AddPattern("*.bak");
+    cleanUp.AddPattern("arc/*.bak");
+    cleanUp.Exec();
+}
+
+CBackupJournal& CPatchEngine::Journal() {
+    if (!journal_) journal_ = std::make_unique<CBackupJournal>(MakeGameDir(GetRunFolder()));
+    return *journal_;
+}
+
 void CPatchEngine::RestoreAll() {
+    // Last first: a file backed up twice in one run goes back to what it
+    // was before the first.
+    Journal().RollBack([this](const CString& message) { ErrorBox(view_, message); });
     factory_.First();
     while (ScriptCmd* command = factory_.Next()) {
         try {
@@ -226,6 +243,7 @@ CString CPatchEngine::GetRunFolder() {
 void CPatchEngine::BeginRun() {
     if (worker_) worker_->Join();  // the previous worker has posted its end already
     worker_.reset();
+    journal_.reset();  // each run keeps a journal of its own
     CScopedLock lock(&lock_);
     runFolder_ = gameFolder_;
     running_ = true;

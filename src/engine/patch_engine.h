@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/backup_journal.h"
 #include "engine/cmd_factory.h"
 #include "engine/critical_section.h"
 #include "engine/run_context.h"
@@ -28,16 +29,18 @@ public:
     // The run button: disables itself, prepares the run and starts the
     // worker, or enables itself again when the run may not start.
     void OnRun();
-    // Lets every command deal with backups left by an unfinished earlier
-    // run, then asks every command for its work and sets the progress range.
+    // Deals with the journal an unfinished earlier run left (it is finished
+    // or undone), then asks every command for its work and sets the
+    // progress range.
     // 1 when the run may start; 0 when not (the reason has been shown).
     int PrepareRun();
     void SetAbort(int flag);
     int IsAbort();
     // The reaction to WM_PATCH, on the dialog thread. Returns 0.
     int OnPatchMessage(int code, int value);
-    // Restore on every command, in script order; a command that cannot put
-    // its backup back is reported and the others are still restored.
+    // Puts back every backup the run's journal lists, last first, then
+    // calls Restore on every command in script order; a backup that cannot
+    // be put back is reported and the others are still restored.
     void RestoreAll();
     // The worker's thread function; context is the engine.
     static unsigned PatchThread(void* context);
@@ -55,6 +58,12 @@ public:
     // Posts a WM_PATCH report from any thread.
     void PostPatch(int code, int value) { view_.PostPatchMessage(code, value); }
     IRunContext& View() { return view_; }
+    // The journal of the backups of the run under way (or, outside a run,
+    // of the commands executed on their own), for the run folder.
+    CBackupJournal& Journal();
+    // Lets go of the journal of commands executed on their own, leaving its
+    // file as it is (tests and tools that execute commands outside a run).
+    void ForgetJournal() { journal_.reset(); }
     CmdFactory& Factory() { return factory_; }
 
     // The pause after every command (100 ms; tests and tools shorten it).
@@ -65,6 +74,9 @@ private:
     void RunWorker();
     void BeginRun();
     void EndRun();
+    // The clean-up of a finished run: the "*.bak" files of the game folder
+    // and of its "arc" folder.
+    void DeleteBackupFiles();
 
     IRunContext& view_;
     CCriticalSection lock_;
@@ -72,6 +84,7 @@ private:
     int64_t workDone_ = 0;
     std::unique_ptr<platform::IThread> worker_;
     CmdFactory factory_;
+    std::unique_ptr<CBackupJournal> journal_;
     int abort_ = 0;
     CString gameFolder_;
     CString runFolder_;

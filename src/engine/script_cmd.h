@@ -13,20 +13,13 @@ public:
     // Carries the command out, reporting progress while it does.
     virtual void Exec() {}
     // Bytes of progress that Exec will report.
-    virtual int Size() { return 0; }
+    virtual int64_t Size() { return 0; }
     // Nonzero: there is work to do.
     virtual int Check() { return 1; }
     // Undoes the command's changes from its backups after an interrupted run.
     virtual void Restore() {}
     // Removes the command's own backup.
     virtual void DeleteBackup() {}
-    // Before a run's checks: deals with a backup of this command's files
-    // that an earlier run left behind because it never finished (the
-    // program was killed, the machine went down, the disk failed during the
-    // restore), so that the run starts from a whole game. Throws
-    // CMessageError when a backup cannot be dealt with.
-    virtual void Recover() {}
-
     // The base path of the command's files: the game folder with one
     // trailing backslash.
     void GetGameDir(CString& out) const;

@@ -87,6 +87,11 @@ int32_t CFileNormal::Open(const CString& name, uint32_t access, uint32_t share,
     return kStatusOk;
 }
 
+int32_t CFileNormal::Flush() {
+    if (!handle_) return kStatusFail;
+    return handle_->Flush() == platform::kErrorSuccess ? kStatusOk : kStatusFail;
+}
+
 int32_t CFileNormal::Read(void* buffer, uint32_t count, uint32_t* done) {
     uint32_t unused = 0;
     if (!done) done = &unused;

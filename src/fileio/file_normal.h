@@ -37,6 +37,8 @@ public:
     int32_t GetSize() override { return size_; }
     // Writes count bytes at the current position. 0, or kStatusFail.
     int32_t Write(const void* buffer, uint32_t count);
+    // Makes what was written durable on the disk. 0, or kStatusFail.
+    int32_t Flush();
 
 private:
     // Reads exactly count bytes; false on a failed or short read.

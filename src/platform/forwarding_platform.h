@@ -25,6 +25,7 @@ public:
         return target_->Seek(distance, high, method, error);
     }
     uint32_t Size(uint32_t* high, uint32_t* error) override { return target_->Size(high, error); }
+    uint32_t Flush() override { return target_->Flush(); }
     uint32_t Close() override { return target_->Close(); }
 
 private:
@@ -47,6 +48,10 @@ public:
         return target_.Rename(from, to);
     }
     uint32_t Remove(const std::string& path) override { return target_.Remove(path); }
+    uint32_t SetReadOnly(const std::string& path, bool readOnly) override {
+        return target_.SetReadOnly(path, readOnly);
+    }
+    uint32_t FlushFolder(const std::string& path) override { return target_.FlushFolder(path); }
     uint32_t MakeFolder(const std::string& path) override { return target_.MakeFolder(path); }
     uint32_t RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
     bool FindPayload(const std::string& name, const std::string& type, Payload* out) override {

@@ -78,6 +78,10 @@ public:
     // Size of the file: low part returned, high part in *high (may be null).
     // kInvalidSetFilePointer with *error nonzero when it cannot be told.
     virtual uint32_t Size(uint32_t* high, uint32_t* error) = 0;
+    // Makes what was written to the file durable: on the disk itself, not
+    // only in the system's cache (FlushFileBuffers, fsync). Returns 0 or an
+    // error code; after an error, what the disk holds is not known.
+    virtual uint32_t Flush() = 0;
     // Closes the file. Returns 0 or an error code (on Windows the handle then
     // stays open; a POSIX descriptor is released either way).
     virtual uint32_t Close() = 0;
@@ -167,7 +171,7 @@ public:
 enum class VersionInfoStatus {
     kLoaded,         // *out holds the block
     kNoInformation,  // the file is missing or has none (GetFileVersionInfoSize gives 0)
-    kUnreadable,     // it has some, but reading it failed (GetFileVersionInfo fails)
+    kUnreadable,     // the file is there but could not be read (held, a failing disk)
 };
 
 class IPlatform {
@@ -192,6 +196,13 @@ public:
     virtual uint32_t Rename(const std::string& from, const std::string& to) = 0;
     // Deletes a file as DeleteFile does (not a folder).
     virtual uint32_t Remove(const std::string& path) = 0;
+    // Sets or clears a file's read-only attribute (POSIX: its write
+    // permission), as SetFileAttributes does.
+    virtual uint32_t SetReadOnly(const std::string& path, bool readOnly) = 0;
+    // Makes the entries of a folder durable: files made, renamed or deleted
+    // in it stay so after a power cut. Windows keeps them so by itself
+    // (0); POSIX asks for it (fsync of the folder).
+    virtual uint32_t FlushFolder(const std::string& path) = 0;
     // Creates one folder (its parent must exist) / removes an empty one.
     // The patch itself never does either; tests and tools do.
     virtual uint32_t MakeFolder(const std::string& path) = 0;

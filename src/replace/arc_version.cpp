@@ -2,6 +2,7 @@
 #include "archive/arc_format.h"
 #include "engine/error_box.h"
 #include "engine/errors.h"
+#include "engine/path_parts.h"
 #include "engine/patch_engine.h"
 #include "engine/script_cmd.h"
 #include "engine/texts.h"
@@ -11,12 +12,19 @@
 int ScriptCmd::GetFileArcVersion(const CString& path) const {
     CFileCtl file;
     if (Failed(file.Open(path))) {
+        // A file that is there but cannot be opened (held, a failing disk)
+        // gives no answer, and no answer may count as older: it stops the
+        // run. Only a file that is not there is the version -1.
+        if (PathExists(path)) throw MessageError(text::kVersionOpenFailed, path.c_str());
         ErrorBox(owner->View(), text::kVersionOpenFailed, path.c_str());
         return -1;
     }
     char tag[arc::kTagSize];
     uint32_t done = 0;
-    if (Failed(file.Read(tag, arc::kTagSize, &done)) || done != arc::kTagSize) {
+    if (Failed(file.Read(tag, arc::kTagSize, &done))) {
+        throw MessageError(text::kVersionReadFailed, path.c_str());
+    }
+    if (done != arc::kTagSize) {
         // A file shorter than its tag has no version to read.
         ErrorBox(owner->View(), text::kVersionReadFailed, path.c_str());
         return -1;

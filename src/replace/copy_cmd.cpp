@@ -45,12 +45,16 @@ int CopyCmd::Check() {
     }
     if (extension == "exe") {
         CVersion installed(owner->View(), base + arg[1]);
+        // A version that could not be read is no answer: it stops the run.
+        if (installed.Unreadable()) {
+            throw MessageError(text::kVersionInfoReadFailed, (base + arg[1]).c_str());
+        }
         return IsExeUpToDate(installed.GetFileVersion(), arg[4]) ? 0 : 1;
     }
     throw MessageError(text::kUnexpectedFormat, arg[1].c_str());
 }
 
-int CopyCmd::Size() {
+int64_t CopyCmd::Size() {
     FileResource payload;
     if (Failed(payload.Open(arg[2], arg[3]))) {
         throw MessageError(text::kCopySizeOpenFailed, arg[2].c_str());
@@ -66,30 +70,30 @@ void CopyCmd::Exec() {
     CString base;
     GetGameDir(base);
     const CString target = base + arg[1];
-    platform::IPlatform& os = platform::Current();
-    // Without a backup the target must not exist when it is created, so a
-    // file that a failed search or a failed rename kept in place is never
-    // truncated.
-    uint32_t disposition = platform::kCreateNew;
+    CBackupJournal& journal = owner->Journal();
+    backups_.clear();
     if (PathExists(target)) {
-        // A read-only file, or one the game holds open, is left alone.
-        if (!CanChangeInPlace(target)) {
-            throw MessageError(text::kCopyTargetOpenFailed, target.c_str());
+        // One the game holds open is left alone: its backup could not take
+        // its place again.
+        if (!CanMoveAside(target)) throw MessageError(text::kCopyTargetOpenFailed, target.c_str());
+        // The journal knows of the backup before it exists, and its name is
+        // this backup's own: nothing that held the name is touched.
+        const CString backup = journal.Reserve(target, BackupPath());
+        if (platform::Current().Rename(target, backup) != 0) {
+            throw MessageError(text::kBackupMakeFailed, target.c_str());
         }
-        const CString backup = BackupPath();
-        if (os.Rename(target, backup) != 0) {
-            // A backup left from before stays as it is and the target is
-            // overwritten in place; any other failure stops here, unchanged.
-            if (!PathExists(backup)) throw MessageError(text::kBackupMakeFailed, target.c_str());
-            disposition = platform::kCreateAlways;
-        }
+        backups_.push_back(backup);
         backedUp = 1;
     }
+    // The target is made anew, never truncated: a file that a failed search
+    // or a failed rename kept in place cannot lose its bytes.
+    const uint32_t disposition = platform::kCreateNew;
     CFileNormal out;
     if (Failed(out.Open(target, platform::kGenericRead | platform::kGenericWrite,
                         platform::kShareRead, disposition))) {
         throw MessageError(text::kCopyTargetOpenFailed, target.c_str());
     }
+    if (!backedUp || backups_.empty()) journal.NoteNewFile(target);
     auto read = [&](std::vector<char>& buffer, uint32_t* done) {
         if (Failed(payload.Read(buffer.data(), kChunk, done))) {
             throw MessageError(text::kCopySourceReadFailed, arg[2].c_str());
@@ -125,39 +129,20 @@ void CopyCmd::Exec() {
         }
     }
     write(head, headSize);
-    if (Failed(out.Close())) throw MessageError(text::kCopyTargetWriteFailed, target.c_str());
+    // On the disk before the run can commit to it.
+    if (Failed(out.Flush()) || Failed(out.Close())) {
+        throw MessageError(text::kCopyTargetWriteFailed, target.c_str());
+    }
 }
 
 void CopyCmd::Restore() {
     if (!backedUp) return;
-    const CString backup = BackupPath();
-    if (!PathExists(backup)) return;
-    CString base;
-    GetGameDir(base);
-    PutBackupBack(backup, base + arg[1]);
+    owner->Journal().PutBack(backups_);
 }
 
 void CopyCmd::DeleteBackup() {
     if (!backedUp) return;
-    const CString backup = BackupPath();
-    if (PathExists(backup)) platform::Current().Remove(backup);
-}
-
-void CopyCmd::Recover() {
-    const CString backup = BackupPath();
-    if (!PathExists(backup)) return;
-    CString base;
-    GetGameDir(base);
-    const CString target = base + arg[1];
-    if (!PathExists(target)) {
-        // Cut off between the rename and the copy: the backup is the file.
-        PutBackupBack(backup, target);
-    } else if (CleanedUpAfterRun(arg[1]) && HoldsPayload(target, arg[2], arg[3])) {
-        // The copy was complete but the run never got to its clean-up, which
-        // would have deleted the backup (and, like it, leaves one it cannot).
-        RemoveBackup(backup);
+    for (const CString& backup : backups_) {
+        if (PathExists(backup)) platform::Current().Remove(backup);
     }
-    // Otherwise the target is a copy cut off part way (its first block is
-    // still zeros) or a file from before: the run copies over it and keeps
-    // the backup, which the clean-up or the restore deal with.
 }

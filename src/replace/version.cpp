@@ -18,6 +18,7 @@ void CVersion::Load(IRunContext& context, const CString& path) {
                                 kMbOk | kMbIconExclamation, false);
             return;
         case platform::VersionInfoStatus::kUnreadable:
+            unreadable_ = true;
             return;
         case platform::VersionInfoStatus::kLoaded:
             break;

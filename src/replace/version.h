@@ -13,7 +13,8 @@ public:
     // Reads the version information of the file at `path`. A file that is
     // missing or has none is reported through `context` in a box without
     // owner ("GetFileVersionInfoSizeで失敗した", caption "エラー",
-    // exclamation icon, OK); one whose information cannot be read is not.
+    // exclamation icon, OK); one that is there but cannot be read (held by
+    // another program, a failing disk) is not, and says so in Unreadable().
     // Either way the object is then without data and every getter returns
     // the empty text.
     CVersion(IRunContext& context, const CString& path);
@@ -43,6 +44,10 @@ public:
     CString GetProductName() const;
     CString GetSpecialBuild() const;
 
+    // The file is there, but its version information could not be read:
+    // no answer, rather than "no version".
+    bool Unreadable() const { return unreadable_; }
+
 private:
     void Load(IRunContext& context, const CString& path);
     CString FormatVersion(uint32_t ms, uint32_t ls) const;
@@ -53,4 +58,5 @@ private:
     platform::FixedFileInfo fixed_;
     bool hasTranslation_ = false;
     platform::VersionTranslation translation_;
+    bool unreadable_ = false;
 };

@@ -16,7 +16,70 @@ Verdict Fail(const std::string& why, std::vector<std::string> diff = {}) {
 
 bool IsFolder(const std::string& path) { return !path.empty() && path.back() == '/'; }
 
+uint32_t U32At(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+uint32_t Crc32(const char* bytes, size_t size) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= static_cast<unsigned char>(bytes[i]);
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+// The folder without a committed journal and without the backups it lists:
+// what a finished run may leave when it could not delete them.
+FileTree WithoutCommittedBackups(const FileTree& tree) {
+    const auto found = tree.find(kJournalName);
+    if (found == tree.end()) return tree;
+    const JournalListing listing = ReadJournal(found->second);
+    if (!listing.readable || !listing.committed) return tree;
+    FileTree rest = tree;
+    rest.erase(kJournalName);
+    for (const std::string& backup : listing.backups) rest.erase(backup);
+    return rest;
+}
+
 }  // namespace
+
+const char kJournalName[] = "~patch.jnl";
+
+JournalListing ReadJournal(const std::string& bytes) {
+    JournalListing listing;
+    if (bytes.size() < 8 || bytes.compare(0, 4, "PJNL") != 0 || U32At(bytes, 4) != 1) {
+        return listing;
+    }
+    size_t at = 8;
+    while (bytes.size() - at >= 9) {
+        const uint32_t length = U32At(bytes, at + 1);
+        if (length > bytes.size() - at - 9) break;
+        const size_t end = at + 9 + length;
+        if (U32At(bytes, end - 4) != Crc32(bytes.data() + at, end - 4 - at)) break;
+        const char kind = bytes[at];
+        const std::string body = bytes.substr(at + 5, length);
+        if (kind == 'B' && body.size() >= 8) {
+            const uint32_t first = U32At(body, 0);
+            if (first <= body.size() - 8) {
+                std::string backup = body.substr(8 + first);
+                for (char& c : backup) {
+                    if (c == '\\') c = '/';
+                }
+                listing.backups.push_back(platform::LowerCased(backup));
+            }
+        } else if (kind == 'C') {
+            listing.committed = true;
+        } else if (kind == 'U') {
+            listing.committed = false;
+        }
+        at = end;
+    }
+    listing.readable = true;
+    return listing;
+}
 
 const char* OutcomeName(Outcome outcome) {
     switch (outcome) {
@@ -86,7 +149,7 @@ Verdict JudgeFault(const RunRecord& run, const Expectation& expected) {
             return Verdict();
         }
         case Outcome::kFinished: {
-            const FileTree patched = WithoutNewBackups(run.after, expected.clean);
+            const FileTree patched = WithoutCommittedBackups(run.after);
             if (patched != expected.clean) {
                 return Fail("finished, but the game is not patched",
                             TreeDifferences(patched, expected.clean));
@@ -107,7 +170,7 @@ Verdict JudgeClaim(const RunRecord& run, const Expectation& expected) {
         return Fail(OutcomeName(run.outcome));
     }
     if (run.outcome != Outcome::kFinished && run.outcome != Outcome::kLatest) return Verdict();
-    const FileTree patched = WithoutNewBackups(run.after, expected.clean);
+    const FileTree patched = WithoutCommittedBackups(run.after);
     if (patched == expected.clean) return Verdict();
     return Fail(std::string("said ") + OutcomeName(run.outcome) + " without the patched game",
                 TreeDifferences(patched, expected.clean));
@@ -135,6 +198,8 @@ Verdict JudgeRestore(const RunRecord& run, const Expectation& expected,
         return Fail("not all put back, and not said", DifferenceLines(leftovers));
     std::vector<FileDifference> elsewhere;
     for (const FileDifference& leftover : leftovers) {
+        // The journal stays whenever something stays: it lists what is left.
+        if (leftover.path == kJournalName) continue;
         if (failedGroups.count(FileGroup(leftover.path)) == 0) elsewhere.push_back(leftover);
     }
     if (!elsewhere.empty()) {

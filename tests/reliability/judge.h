@@ -31,6 +31,19 @@ struct RunRecord {
     FileTree after;                  // the game folder afterwards
 };
 
+// The run's journal of its backups, in the game folder, as FileTree names it.
+extern const char kJournalName[];
+
+// What a journal says, read here on its own terms: whether it is committed
+// (the run was done) and the backups it lists (as FileTree names them).
+// readable is false for anything that does not start as a journal does.
+struct JournalListing {
+    bool readable = false;
+    bool committed = false;
+    std::vector<std::string> backups;
+};
+JournalListing ReadJournal(const std::string& bytes);
+
 // What a scenario promises.
 struct Expectation {
     FileTree before;  // the fresh game folder
@@ -61,10 +74,12 @@ std::string FileGroup(const std::string& path);
 
 // A run with one failing operation: not started and the folder as before;
 // interrupted with an error box and every file put back; or finished with
-// the clean run's folder, backups aside (a clean-up that fails is ignored).
+// the clean run's folder, but for backups that a committed journal still
+// lists (a clean-up that could not delete them) and that journal.
 Verdict JudgeFault(const RunRecord& run, const Expectation& expected);
 // A run cut off by a crash: it may end in any way but a claim of success
-// (finished, or already up to date) that the folder does not bear out.
+// (finished, or already up to date) that the folder does not bear out
+// (backups that a committed journal lists aside, as above).
 Verdict JudgeClaim(const RunRecord& run, const Expectation& expected);
 // A later run on a sound disk: finished or up to date, with exactly the
 // clean run's folder (no backup left behind).

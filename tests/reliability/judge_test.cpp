@@ -57,6 +57,45 @@ FileTree With(FileTree tree, const std::string& path, const char* bytes) {
     return tree;
 }
 
+uint32_t Crc32(const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    return ~crc;
+}
+
+std::string Le32(uint32_t value) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+    return bytes;
+}
+
+std::string Record(char kind, const std::string& body) {
+    std::string record = std::string(1, kind) + Le32(static_cast<uint32_t>(body.size())) + body;
+    return record + Le32(Crc32(record));
+}
+
+// A journal, as the program writes one, listing backups of
+// "original -> backup" pairs, and committed or not.
+std::string Journal(const std::vector<std::pair<std::string, std::string>>& backups,
+                    bool committed) {
+    std::string bytes = std::string("PJNL") + Le32(1);
+    for (const auto& backup : backups) {
+        bytes += Record('B', Le32(static_cast<uint32_t>(backup.first.size())) + backup.first +
+                                 Le32(static_cast<uint32_t>(backup.second.size())) +
+                                 backup.second);
+    }
+    if (committed) bytes += Record('C', "");
+    return bytes;
+}
+
+FileTree WithJournal(FileTree tree, const std::string& journal) {
+    tree[reliability::kJournalName] = journal;
+    return tree;
+}
+
 struct Case {
     const char* name;
     RunRecord run;
@@ -100,8 +139,24 @@ TEST(JudgeTest, FaultRunsAreAcceptedOnlyWhenTheGameIsWhole) {
             {"interrupted, the save's backup gone",
              Ended(Outcome::kInterrupted, With(before, "saves/slot1.bak", nullptr), 1), false},
             {"finished, patched", Ended(Outcome::kFinished, clean), true},
-            {"finished, a backup the clean-up could not delete",
-             Ended(Outcome::kFinished, With(clean, "arc/data_ari.bak", "old index")), true},
+            {"finished, a backup the clean-up could not delete, listed",
+             Ended(Outcome::kFinished,
+                   WithJournal(With(clean, "arc/data_ari.bak", "old index"),
+                               Journal({{"arc\\data.ari", "arc\\data_ari.bak"}}, true))),
+             true},
+            {"finished, a backup that no journal lists",
+             Ended(Outcome::kFinished, With(clean, "arc/data_ari.bak", "old index")), false},
+            {"finished, a backup that an uncommitted journal lists",
+             Ended(Outcome::kFinished,
+                   WithJournal(With(clean, "arc/data_ari.bak", "old index"),
+                               Journal({{"arc\\data.ari", "arc\\data_ari.bak"}}, false))),
+             false},
+            {"finished, a committed journal with nothing left",
+             Ended(Outcome::kFinished, WithJournal(clean, Journal({{"a.txt", "a.bak"}}, true))),
+             true},
+            {"interrupted, the journal left", Ended(Outcome::kInterrupted,
+                                                    WithJournal(before, Journal({}, false)), 1),
+             false},
             {"finished, a file not patched",
              Ended(Outcome::kFinished, With(clean, "readme.txt", "1.0")), false},
             {"finished, a new file that is no backup",
@@ -122,8 +177,12 @@ TEST(JudgeTest, ACrashedRunMayEndAnyWayButAFalseClaim) {
             {"interrupted, half done",
              Ended(Outcome::kInterrupted, With(g.before, "arc/data_arc.bak", "x")), true},
             {"not started", Ended(Outcome::kNotStarted, g.before), true},
-            {"finished before the clean-up", Ended(Outcome::kFinished, With(g.clean, "a.bak", "")),
+            {"finished before the clean-up",
+             Ended(Outcome::kFinished, WithJournal(With(g.clean, "a.bak", ""),
+                                                   Journal({{"a.txt", "a.bak"}}, true))),
              true},
+            {"finished, a backup that no journal lists",
+             Ended(Outcome::kFinished, With(g.clean, "a.bak", "")), false},
             {"finished, not patched", Ended(Outcome::kFinished, g.before), false},
             {"up to date, not patched", Ended(Outcome::kLatest, g.before), false},
             {"no end", Ended(Outcome::kTimeout, g.clean), false},

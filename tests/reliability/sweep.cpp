@@ -76,6 +76,7 @@ std::string Slashed(std::string path) {
 // A path of the engine's (the game folder, a separator, the script path;
 // separators of either kind) as a path below the game folder.
 std::string BelowFolder(const std::string& path, const std::string& folder) {
+    if (Slashed(path) == Slashed(folder)) return ".";  // the game folder itself
     return Replaced(Slashed(path), Slashed(folder) + "/", "");
 }
 

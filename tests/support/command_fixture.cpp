@@ -137,7 +137,15 @@ bool CommandTest::Has(const std::string& relative) { return Exists(game / relati
 FileTree CommandTest::Files() {
     FileTree tree;
     CollectFiles(game.path(), "", &tree);
+    tree.erase(platform::LowerCased(CBackupJournal::kFileName));
     return tree;
+}
+
+bool CommandTest::HasJournal() { return Exists(game / CBackupJournal::kFileName); }
+
+void CommandTest::ForgetJournal() {
+    engine.ForgetJournal();
+    platform::System().Remove(game / CBackupJournal::kFileName);
 }
 
 std::string CommandTest::Full(const std::string& relative) const {

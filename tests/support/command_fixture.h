@@ -80,8 +80,13 @@ protected:
     // Its bytes; "<missing>" when it cannot be read.
     std::string Get(const std::string& relative);
     bool Has(const std::string& relative);
-    // Every file below the game folder.
+    // Every file below the game folder but the run's journal.
     FileTree Files();
+    // Whether the journal of the backups is in the game folder.
+    bool HasJournal();
+    // Starts the commands afresh: the engine lets go of its journal, and
+    // the journal file is deleted.
+    void ForgetJournal();
 
     // The path a command builds for a script path: the game folder, one
     // "\", then the script path as written.

@@ -40,6 +40,10 @@ public:
         }
         return ForwardingFile::Size(high, error);
     }
+    uint32_t Flush() override {
+        if (disk_->Take(DiskOp::kFlush, path_)) return platform::kErrorWriteFault;
+        return ForwardingFile::Flush();
+    }
     // A failed close leaves the target open; it is closed when this object
     // (and with it the target) is destroyed.
     uint32_t Close() override {
@@ -94,6 +98,12 @@ const char* DiskOpName(DiskOp op) {
             return "Size";
         case DiskOp::kClose:
             return "Close";
+        case DiskOp::kFlush:
+            return "Flush";
+        case DiskOp::kSetReadOnly:
+            return "SetReadOnly";
+        case DiskOp::kFlushFolder:
+            return "FlushFolder";
     }
     return "?";
 }
@@ -158,6 +168,16 @@ uint32_t FaultDisk::Rename(const std::string& from, const std::string& to) {
 uint32_t FaultDisk::Remove(const std::string& path) {
     if (Take(DiskOp::kRemove, path)) return kErrorNotReady;
     return target().Remove(path);
+}
+
+uint32_t FaultDisk::SetReadOnly(const std::string& path, bool readOnly) {
+    if (Take(DiskOp::kSetReadOnly, path)) return kErrorNotReady;
+    return target().SetReadOnly(path, readOnly);
+}
+
+uint32_t FaultDisk::FlushFolder(const std::string& path) {
+    if (Take(DiskOp::kFlushFolder, path)) return kErrorNotReady;
+    return target().FlushFolder(path);
 }
 
 platform::VersionInfoStatus FaultDisk::LoadVersionInfo(

@@ -2,15 +2,17 @@
 // ones fail: the seam for fault injection.
 //
 // Counted, numbered from 1 in the order they happen: OpenFile, FindFirst,
-// the searches' Next, Rename, Remove, LoadVersionInfo (it reads a file), and
-// on opened files Read, Write, Seek, Size and Close. The payload store, the
+// the searches' Next, Rename, Remove, SetReadOnly, FlushFolder,
+// LoadVersionInfo (it reads a file), and on opened files Read, Write, Seek,
+// Size, Flush and Close. The payload store, the
 // install record, threads and sleeping are not the disk and are not counted.
 //
 // A failed operation changes nothing on disk and answers as the system does
 // when a device fails: OpenFile null with an error, FindFirst null with an
 // error that is not "no such file", Next false, Read and Write an error with
 // nothing done, Seek and Size kInvalidSetFilePointer, Close an error (the
-// file is still closed when its object goes), Rename and Remove an error,
+// file is still closed when its object goes), Flush an error (what was
+// written stays written), Rename, Remove, SetReadOnly and FlushFolder an error,
 // LoadVersionInfo kUnreadable.
 //
 // The dialog thread and the worker use the disk one after the other; the
@@ -43,6 +45,9 @@ enum class DiskOp {
     kSeek,
     kSize,
     kClose,
+    kFlush,
+    kSetReadOnly,
+    kFlushFolder,
 };
 
 const char* DiskOpName(DiskOp op);
@@ -82,6 +87,8 @@ public:
                                                      uint32_t* error) override;
     uint32_t Rename(const std::string& from, const std::string& to) override;
     uint32_t Remove(const std::string& path) override;
+    uint32_t SetReadOnly(const std::string& path, bool readOnly) override;
+    uint32_t FlushFolder(const std::string& path) override;
     platform::VersionInfoStatus LoadVersionInfo(
         const std::string& path, std::unique_ptr<platform::IVersionInfo>* out) override;
 

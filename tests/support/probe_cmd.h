@@ -38,7 +38,7 @@ public:
         Raise(checkFault);
         return checkResult;
     }
-    int Size() override {
+    int64_t Size() override {
         log_->Add(name_ + ".Size");
         Raise(sizeFault);
         return size;
@@ -48,18 +48,14 @@ public:
         log_->Add(name_ + ".Restore");
         Raise(restoreFault);
     }
-    void Recover() override {
-        log_->Add(name_ + ".Recover");
-        Raise(recoverFault);
-    }
 
     int checkResult = 1;
-    int size = 0;
+    int64_t size = 0;
     std::vector<int> progress;   // reported by Exec
     bool doneAfterExec = false;  // Check answers 0 once Exec has run
     std::function<void()> onExec;
     Fault checkFault = Fault::kNone, sizeFault = Fault::kNone, execFault = Fault::kNone,
-          restoreFault = Fault::kNone, recoverFault = Fault::kNone;
+          restoreFault = Fault::kNone;
     std::string gameDirSeen;
 
 private:

@@ -43,7 +43,14 @@ int RenameNoReplace(const std::string& from, const std::string& to, bool folder)
     // The file system cannot refuse to replace: a new link cannot replace
     // either, and for a folder the check has to come first.
     if (!folder) {
-        if (link(from.c_str(), to.c_str()) == 0) return unlink(from.c_str()) == 0 ? 0 : errno;
+        if (link(from.c_str(), to.c_str()) == 0) {
+            if (unlink(from.c_str()) == 0) return 0;
+            // Never two names for one file: a backup that is the original
+            // under another name would change with it.
+            int failure = errno;
+            unlink(to.c_str());
+            return failure;
+        }
         if (errno == EEXIST) return EEXIST;
     }
     struct stat info;
@@ -107,6 +114,42 @@ uint32_t Remove(const std::string& path) {
     }
     if (!Shares().MayDelete({info.st_dev, info.st_ino})) return kErrorSharingViolation;
     return unlink(file.path.c_str()) == 0 ? kErrorSuccess : ErrnoToWin32(errno);
+}
+
+uint32_t SetReadOnly(const std::string& path, bool read_only) {
+    auto lock = Shares().Lock();
+    Resolved file = Look(path);
+    if (file.error) return file.error;
+    if (!file.exists) return kErrorFileNotFound;
+    struct stat info;
+    if (stat(file.path.c_str(), &info) != 0) return ErrnoToWin32(errno);
+    mode_t mode = info.st_mode & 07777;
+    // Read-only takes every write permission away; writable gives the owner
+    // back the right to write (and to delete, as Windows sees it).
+    mode = read_only ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    return chmod(file.path.c_str(), mode) == 0 ? kErrorSuccess : ErrnoToWin32(errno);
+}
+
+uint32_t FlushFolder(const std::string& path) {
+    Resolved folder;
+    {
+        auto lock = Shares().Lock();
+        SplitPath split = Split(path);
+        Normalize(&split);
+        folder = Resolve(split);
+    }
+    if (folder.error) return folder.error;
+    if (!folder.no_names && !folder.exists) return kErrorPathNotFound;
+    const std::string name = folder.no_names || folder.path.empty() ? "." : folder.path;
+    int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ErrnoToWin32(errno);
+    int result = fsync(fd);
+    int failure = errno;
+    close(fd);
+    // A file system that cannot sync a folder (EINVAL) keeps its entries
+    // as it keeps them; there is nothing more to ask of it.
+    if (result != 0 && failure != EINVAL) return failure == EIO ? kErrorWriteFault : ErrnoToWin32(failure);
+    return kErrorSuccess;
 }
 
 uint32_t MakeFolder(const std::string& path) {

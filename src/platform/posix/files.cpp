@@ -132,6 +132,12 @@ class PosixFile : public IOsFile {
         return static_cast<uint32_t>(size & 0xFFFFFFFFu);
     }
 
+    uint32_t Flush() override {
+        if (fd_ < 0) return kErrorInvalidHandle;
+        if (fsync(fd_) == 0) return kErrorSuccess;
+        return errno == EIO ? kErrorWriteFault : ErrnoToWin32(errno);
+    }
+
     // close() releases the descriptor even when it reports an error, so the
     // file counts as closed afterwards whatever the result.
     uint32_t Close() override {

@@ -24,6 +24,10 @@ class PosixPlatform : public IPlatform {
         return posix::Rename(from, to);
     }
     uint32_t Remove(const std::string& path) override { return posix::Remove(path); }
+    uint32_t SetReadOnly(const std::string& path, bool readOnly) override {
+        return posix::SetReadOnly(path, readOnly);
+    }
+    uint32_t FlushFolder(const std::string& path) override { return posix::FlushFolder(path); }
     uint32_t MakeFolder(const std::string& path) override { return posix::MakeFolder(path); }
     uint32_t RemoveFolder(const std::string& path) override { return posix::RemoveFolder(path); }
 

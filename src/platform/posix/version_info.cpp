@@ -17,24 +17,35 @@ namespace platform {
 
 namespace {
 
-// The whole executable, or false when the file cannot be opened or read or
-// is no executable (such a file has no version information to give, as on
-// Windows).
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+// The whole executable in *bytes (kLoaded); kNoInformation when there is
+// no such file or it is no executable (such a file has no version
+// information to give, as on Windows); kUnreadable when it is there but
+// cannot be opened or read.
+VersionInfoStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
     uint32_t error = 0;
     std::unique_ptr<IOsFile> file =
         posix::OpenFile(path, kGenericRead, kShareRead | kShareWrite, kOpenExisting, &error);
-    if (!file) return false;
+    if (!file) {
+        return error == kErrorFileNotFound || error == kErrorPathNotFound ||
+                       error == kErrorInvalidName || error == kErrorAccessDenied
+                   ? VersionInfoStatus::kNoInformation  // nothing, or a folder
+                   : VersionInfoStatus::kUnreadable;
+    }
     uint32_t high = 0;
     uint32_t size = file->Size(&high, &error);
-    if (error != 0 || high != 0 || size < 2) return false;
+    if (error != 0) return VersionInfoStatus::kUnreadable;
+    if (high != 0 || size < 2) return VersionInfoStatus::kNoInformation;
     // Anything but an executable is turned away before it is read whole.
     bytes->resize(size);
     uint32_t done = 0;
-    if (file->Read(bytes->data(), 2, &done) != 0 || done != 2) return false;
-    if ((*bytes)[0] != 'M' || (*bytes)[1] != 'Z') return false;
-    if (file->Read(bytes->data() + 2, size - 2, &done) != 0 || done != size - 2) return false;
-    return true;
+    if (file->Read(bytes->data(), 2, &done) != 0) return VersionInfoStatus::kUnreadable;
+    if (done != 2 || (*bytes)[0] != 'M' || (*bytes)[1] != 'Z') {
+        return VersionInfoStatus::kNoInformation;
+    }
+    if (file->Read(bytes->data() + 2, size - 2, &done) != 0 || done != size - 2) {
+        return VersionInfoStatus::kUnreadable;
+    }
+    return VersionInfoStatus::kLoaded;
 }
 
 }  // namespace
@@ -43,7 +54,8 @@ VersionInfoStatus IPlatform::LoadVersionInfo(const std::string& path,
                                              std::unique_ptr<IVersionInfo>* out) {
     out->reset();
     std::vector<uint8_t> image;
-    if (!ReadWholeFile(path, &image)) return VersionInfoStatus::kNoInformation;
+    const VersionInfoStatus read = ReadWholeFile(path, &image);
+    if (read != VersionInfoStatus::kLoaded) return read;
     std::string why;
     std::unique_ptr<PeResources> resources = PeResources::Parse(image.data(), image.size(), &why);
     Payload block;

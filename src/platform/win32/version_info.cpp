@@ -56,7 +56,28 @@ VersionInfoStatus IPlatform::LoadVersionInfo(const std::string& path,
     if (!WideFromCp932(path, &wide)) return VersionInfoStatus::kNoInformation;
     DWORD unused = 0;
     DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &unused);
-    if (size == 0) return VersionInfoStatus::kNoInformation;
+    if (size == 0) {
+        // No such file, or none with version information; any other reason
+        // is a file that is there but could not be read.
+        switch (GetLastError()) {
+            case ERROR_SUCCESS:
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+            case ERROR_INVALID_NAME:
+            case ERROR_BAD_PATHNAME:
+            case ERROR_FILENAME_EXCED_RANGE:
+            case ERROR_BAD_FORMAT:
+            case ERROR_BAD_EXE_FORMAT:
+            case ERROR_RESOURCE_DATA_NOT_FOUND:
+            case ERROR_RESOURCE_TYPE_NOT_FOUND:
+            case ERROR_RESOURCE_NAME_NOT_FOUND:
+            case ERROR_RESOURCE_LANG_NOT_FOUND:
+            case ERROR_ACCESS_DENIED:  // a folder
+                return VersionInfoStatus::kNoInformation;
+            default:
+                return VersionInfoStatus::kUnreadable;
+        }
+    }
     std::vector<uint8_t> block(size);
     if (!GetFileVersionInfoW(wide.c_str(), 0, size, block.data())) {
         return VersionInfoStatus::kUnreadable;

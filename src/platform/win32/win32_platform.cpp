@@ -56,6 +56,8 @@ public:
         return low;
     }
 
+    uint32_t Flush() override { return FlushFileBuffers(handle_) ? 0 : GetLastError(); }
+
     uint32_t Close() override {
         if (handle_ == INVALID_HANDLE_VALUE) return 0;
         if (!CloseHandle(handle_)) return GetLastError();
@@ -195,6 +197,20 @@ public:
         if (!WideFromCp932(path, &wide)) return kErrorInvalidName;
         return DeleteFileW(wide.c_str()) ? 0 : GetLastError();
     }
+
+    uint32_t SetReadOnly(const std::string& path, bool readOnly) override {
+        std::wstring wide;
+        if (!WideFromCp932(path, &wide)) return kErrorInvalidName;
+        DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+        attributes = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY)
+                              : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        return SetFileAttributesW(wide.c_str(), attributes) ? 0 : GetLastError();
+    }
+
+    // NTFS keeps its folder entries in its own journal; a rename or a
+    // delete is durable once the call returns.
+    uint32_t FlushFolder(const std::string&) override { return 0; }
 
     uint32_t MakeFolder(const std::string& path) override {
         std::wstring wide;

@@ -6,6 +6,7 @@
 
 add_library(reliability_harness STATIC
   tests/support/fault_disk.cpp
+  tests/support/journal_bytes.cpp
   tests/support/memory_payloads.cpp
   tests/support/recording_view.cpp
   tests/reliability/file_tree.cpp

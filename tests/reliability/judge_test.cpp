@@ -11,6 +11,7 @@
 #include "engine/texts.h"
 #include "reliability/scenario.h"
 #include "reliability/sweep.h"
+#include "support/journal_bytes.h"
 
 namespace {
 
@@ -57,38 +58,8 @@ FileTree With(FileTree tree, const std::string& path, const char* bytes) {
     return tree;
 }
 
-uint32_t Crc32(const std::string& bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-    }
-    return ~crc;
-}
-
-std::string Le32(uint32_t value) {
-    std::string bytes;
-    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
-    return bytes;
-}
-
-std::string Record(char kind, const std::string& body) {
-    std::string record = std::string(1, kind) + Le32(static_cast<uint32_t>(body.size())) + body;
-    return record + Le32(Crc32(record));
-}
-
-// A journal, as the program writes one, listing backups of
-// "original -> backup" pairs, and committed or not.
-std::string Journal(const std::vector<std::pair<std::string, std::string>>& backups,
-                    bool committed) {
-    std::string bytes = std::string("PJNL") + Le32(1);
-    for (const auto& backup : backups) {
-        bytes += Record('B', Le32(static_cast<uint32_t>(backup.first.size())) + backup.first +
-                                 Le32(static_cast<uint32_t>(backup.second.size())) +
-                                 backup.second);
-    }
-    if (committed) bytes += Record('C', "");
-    return bytes;
+std::string Journal(const std::vector<testing_support::JournalBackup>& backups, bool committed) {
+    return testing_support::JournalBytes(backups, committed);
 }
 
 FileTree WithJournal(FileTree tree, const std::string& journal) {

@@ -19,6 +19,7 @@ void RemoveTree(platform::IPlatform& os, const std::string& path) {
         if (entry.directory) {
             RemoveTree(os, child);
         } else {
+            if (entry.read_only) os.SetReadOnly(child, false);
             os.Remove(child);
         }
     }

@@ -478,6 +478,48 @@ TEST(Folders, MakeAndRemove) {
     EXPECT_EQ(System().RemoveFolder(dir / "new"), kErrorFileNotFound);
 }
 
+// The read-only attribute, set and cleared by name: a read-only file is
+// found as one and is not deleted until the attribute is cleared.
+TEST(ReadOnlyAttribute, IsSetAndClearedByName) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir / "file.dat", "bytes"));
+    auto readOnly = [&] {
+        FindData found;
+        EXPECT_TRUE(System().FindFirst(dir / "FILE.dat", &found, nullptr));
+        return found.read_only;
+    };
+    EXPECT_FALSE(readOnly());
+    ASSERT_EQ(System().SetReadOnly(dir / "FILE.DAT", true), kErrorSuccess);
+    EXPECT_TRUE(readOnly());
+    EXPECT_NE(System().Remove(dir / "file.dat"), kErrorSuccess);
+    EXPECT_EQ(Contents(dir / "file.dat"), "bytes");
+    ASSERT_EQ(System().SetReadOnly(dir / "file.dat", false), kErrorSuccess);
+    EXPECT_FALSE(readOnly());
+    EXPECT_EQ(System().Remove(dir / "file.dat"), kErrorSuccess);
+    EXPECT_NE(System().SetReadOnly(dir / "file.dat", true), kErrorSuccess);  // gone
+}
+
+// Flushing a written file and a folder; a folder that is not there cannot
+// be flushed.
+TEST(Flush, FilesAndFolders) {
+    TempDir dir;
+    ASSERT_TRUE(MakeDir(dir / "sub"));
+    uint32_t error = 0;
+    auto file = Open(dir / "sub/file.dat", kReadWrite, kShareRead, kCreateNew, &error);
+    ASSERT_TRUE(file);
+    uint32_t done = 0;
+    ASSERT_EQ(file->Write("bytes", 5, &done), kErrorSuccess);
+    EXPECT_EQ(file->Flush(), kErrorSuccess);
+    EXPECT_EQ(file->Close(), kErrorSuccess);
+    EXPECT_EQ(Contents(dir / "sub/file.dat"), "bytes");
+    EXPECT_EQ(System().FlushFolder(dir / "sub"), kErrorSuccess);
+    EXPECT_EQ(System().FlushFolder(dir.path()), kErrorSuccess);
+#ifndef _WIN32
+    // Windows keeps its folders durable by itself and does not look.
+    EXPECT_EQ(System().FlushFolder(dir / "gone"), kErrorPathNotFound);
+#endif
+}
+
 #ifndef _WIN32
 // A file without write permission is a read-only file: it can be read and
 // renamed, but not written or deleted, even by a process that could.

@@ -6,6 +6,8 @@
 
 namespace reliability {
 
+const char kReadOnlyMark[] = "<read-only> ";
+
 namespace {
 
 void Capture(const std::string& folder, const std::string& prefix, FolderImage* image) {
@@ -19,7 +21,7 @@ void Capture(const std::string& folder, const std::string& prefix, FolderImage* 
             if (!testing_support::ReadFile(folder + "/" + entry.name, &bytes)) {
                 bytes = "<unreadable>";
             }
-            image->push_back({path, false, bytes});
+            image->push_back({path, false, bytes, entry.read_only});
         }
     }
 }
@@ -51,6 +53,7 @@ bool WriteFolder(const std::string& folder, const FolderImage& image) {
                          : !testing_support::WriteFile(path, entry.bytes)) {
             return false;
         }
+        if (entry.readOnly && platform::System().SetReadOnly(path, true) != 0) return false;
     }
     return true;
 }
@@ -58,7 +61,8 @@ bool WriteFolder(const std::string& folder, const FolderImage& image) {
 FileTree TreeOf(const FolderImage& image) {
     FileTree tree;
     for (const FolderEntry& entry : image) {
-        tree[platform::LowerCased(entry.path) + (entry.folder ? "/" : "")] = entry.bytes;
+        tree[platform::LowerCased(entry.path) + (entry.folder ? "/" : "")] =
+            (entry.readOnly ? kReadOnlyMark : "") + entry.bytes;
     }
     return tree;
 }

@@ -10,15 +10,18 @@ namespace reliability {
 
 // Every file below a folder by its path ("/" between names, ASCII letters
 // folded to lower case: the system the patch runs on does not tell names
-// apart by case) with its bytes; every folder by its path with a trailing
-// "/" and no bytes.
+// apart by case) with its bytes, behind kReadOnlyMark when the file has the
+// read-only attribute; every folder by its path with a trailing "/" and no
+// bytes.
 using FileTree = std::map<std::string, std::string>;
+extern const char kReadOnlyMark[];
 
 // A folder's content with the names as they are written, to make copies of.
 struct FolderEntry {
     std::string path;  // below the folder, "/" between names
     bool folder = false;
     std::string bytes;
+    bool readOnly = false;  // the file's read-only attribute
 };
 using FolderImage = std::vector<FolderEntry>;  // every folder before what it holds
 

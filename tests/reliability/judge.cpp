@@ -176,6 +176,22 @@ Verdict JudgeClaim(const RunRecord& run, const Expectation& expected) {
                 TreeDifferences(patched, expected.clean));
 }
 
+Verdict JudgeAgain(const RunRecord& run, const Expectation& expected) {
+    if (run.outcome == Outcome::kTimeout || run.outcome == Outcome::kNoProgram) {
+        return Fail(OutcomeName(run.outcome));
+    }
+    const FileTree kept =
+        run.outcome == Outcome::kFinished ? WithoutCommittedBackups(run.after) : run.after;
+    if (kept != expected.clean) {
+        return Fail(std::string(OutcomeName(run.outcome)) + ", and the patched folder changed",
+                    TreeDifferences(kept, expected.clean));
+    }
+    if (run.outcome == Outcome::kInterrupted && run.errorBoxes == 0) {
+        return Fail("interrupted without an error box");
+    }
+    return Verdict();
+}
+
 Verdict JudgeRerun(const RunRecord& run, const Expectation& expected) {
     if (run.outcome != Outcome::kFinished && run.outcome != Outcome::kLatest) {
         return Fail(OutcomeName(run.outcome), TreeDifferences(run.after, expected.clean));

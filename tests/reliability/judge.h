@@ -81,6 +81,11 @@ Verdict JudgeFault(const RunRecord& run, const Expectation& expected);
 // (finished, or already up to date) that the folder does not bear out
 // (backups that a committed journal lists aside, as above).
 Verdict JudgeClaim(const RunRecord& run, const Expectation& expected);
+// A run over the patched folder (the clean run's) that meets a fault: it
+// may end in any way, but the folder stays exactly patched (a finished
+// run's backups that a committed journal lists aside), and an interruption
+// says why in an error box.
+Verdict JudgeAgain(const RunRecord& run, const Expectation& expected);
 // A later run on a sound disk: finished or up to date, with exactly the
 // clean run's folder (no backup left behind).
 Verdict JudgeRerun(const RunRecord& run, const Expectation& expected);

@@ -2,14 +2,17 @@
 // time, and on one that dies halfway, and checks that no such failure
 // leaves a broken game.
 //
-//   reliability_sweep [--scenario sample|multi]... [--sample-patch EXE --sample-game EXE]
-//                     [--sweep fault|crash|restore]... [--stride S] [--case N]
+//   reliability_sweep [--scenario sample|multi|stems]... [--sample-patch EXE --sample-game EXE]
+//                     [--sweep fault|crash|power|restore|second|again]... [--stride S]
+//                     [--second-stride S] [--case N]
 //                     [--list-ops] [--verbose] [--trace] [--work DIR] [--timeout-ms MS]
 //
 // --sample-patch: the sample patch executable; --sample-game: the game's
 // 1.0 executable (sample_game_1_0.exe). Without them only the "multi"
-// scenario runs (and without the copy of game.exe). --stride S tests every
-// S-th operation only (and the last); --case N only operation N.
+// and "stems" scenarios run ("multi" without the copy of game.exe). --stride
+// S tests every S-th operation only (and the last); --second-stride S every
+// S-th crash point and every S-th operation after it in the "second" sweep
+// (8); --case N only operation N.
 // --list-ops prints the numbered operations of each clean run and stops.
 // --verbose prints every case, not only those that failed; --trace adds the
 // numbered operations of each run of a printed case (use it with --case).
@@ -34,10 +37,11 @@ using reliability::Sweeper;
 
 int Usage(const std::string& message) {
     std::cerr << "reliability_sweep: " << message << "\n"
-              << "usage: reliability_sweep [--scenario sample|multi]... [--sample-patch EXE "
+              << "usage: reliability_sweep [--scenario sample|multi|stems]... [--sample-patch EXE "
                  "--sample-game EXE]\n"
-                 "                         [--sweep fault|crash|restore]... [--stride S] "
-                 "[--case N]\n"
+                 "                         [--sweep fault|crash|power|restore|second|again]... "
+                 "[--stride S]\n"
+                 "                         [--second-stride S] [--case N]\n"
                  "                         [--list-ops] [--verbose] [--trace] [--work DIR] "
                  "[--timeout-ms MS]\n";
     return 2;
@@ -69,6 +73,28 @@ std::string DefaultWorkBase() {
     return std::filesystem::current_path().string();
 }
 
+// The sweeps, in the order they run, and what their figure counts.
+struct SweepName {
+    const char* name;
+    const char* line;
+    bool byDefault;
+};
+const SweepName kSweeps[] = {
+    {"fault", "acceptable", true},
+    {"crash", "patched after rerun", true},
+    {"power", "patched after rerun (unflushed data lost)", true},
+    {"restore", "restored or reported, patched after rerun", true},
+    {"second", "no false claim, patched after a sound run", true},
+    {"again", "kept the patched folder, patched after rerun", true},
+};
+
+const SweepName* SweepLine(const std::string& name) {
+    for (const SweepName& sweep : kSweeps) {
+        if (name == sweep.name) return &sweep;
+    }
+    return nullptr;
+}
+
 std::string Figure(const reliability::Figure& figure) {
     return std::to_string(figure.passed) + "/" + std::to_string(figure.tested);
 }
@@ -95,11 +121,14 @@ int main(int argc, char** argv) {
         };
         std::string text;
         uint64_t number = 0;
-        if (arg == "--scenario" && value(&text) && (text == "sample" || text == "multi")) {
+        if (arg == "--scenario" && value(&text) &&
+            (text == "sample" || text == "multi" || text == "stems")) {
             scenarios.push_back(text);
-        } else if (arg == "--sweep" && value(&text) &&
-                   (text == "fault" || text == "crash" || text == "restore")) {
+        } else if (arg == "--sweep" && value(&text) && SweepLine(text) != nullptr) {
             sweeps.push_back(text);
+        } else if (arg == "--second-stride" && value(&text) && Number(text, &number) &&
+                   number > 0) {
+            options.secondStride = number;
         } else if (arg == "--sample-patch" && value(&samplePatch)) {
         } else if (arg == "--sample-game" && value(&sampleGame)) {
         } else if (arg == "--work" && value(&work)) {
@@ -125,11 +154,16 @@ int main(int argc, char** argv) {
     if (scenarios.empty()) {
         if (!samplePatch.empty()) scenarios.push_back("sample");
         scenarios.push_back("multi");
+        scenarios.push_back("stems");
     }
     if (Has(scenarios, "sample") && samplePatch.empty()) {
         return Usage("the sample scenario needs --sample-patch and --sample-game");
     }
-    if (sweeps.empty()) sweeps = {"fault", "crash", "restore"};
+    if (sweeps.empty()) {
+        for (const SweepName& sweep : kSweeps) {
+            if (sweep.byDefault) sweeps.push_back(sweep.name);
+        }
+    }
 
     reliability::InstallCrashReport();
     testing_support::TempDir session(work.empty() ? DefaultWorkBase() : work);
@@ -154,6 +188,7 @@ int main(int argc, char** argv) {
         if (Has(scenarios, "sample")) loaded.push_back(std::move(sample));
     }
     if (Has(scenarios, "multi")) loaded.push_back(reliability::MultiScenario(oldExe, newExe));
+    if (Has(scenarios, "stems")) loaded.push_back(reliability::StemsScenario());
 
     std::vector<std::unique_ptr<Sweeper>> sweepers;
     bool allPassed = true;
@@ -172,8 +207,11 @@ int main(int argc, char** argv) {
                 }
             } else {
                 if (Has(sweeps, "fault")) sweeper->FaultSweep();
-                if (Has(sweeps, "crash")) sweeper->CrashSweep();
+                if (Has(sweeps, "crash")) sweeper->CrashSweep(false);
+                if (Has(sweeps, "power")) sweeper->CrashSweep(true);
                 if (Has(sweeps, "restore")) sweeper->RestoreSweep();
+                if (Has(sweeps, "second")) sweeper->SecondSweep();
+                if (Has(sweeps, "again")) sweeper->AgainSweep();
             }
         }
         std::cout.flush();
@@ -186,38 +224,25 @@ int main(int argc, char** argv) {
         return allPassed ? 0 : 1;
     }
 
-    reliability::Figure fault, crash, restore;
-    for (const auto& sweeper : sweepers) {
-        for (auto pair :
-             {std::make_pair(&fault, &sweeper->fault()), std::make_pair(&crash, &sweeper->crash()),
-              std::make_pair(&restore, &sweeper->restore())}) {
-            pair.first->tested += pair.second->tested;
-            pair.first->passed += pair.second->passed;
+    for (const SweepName& sweep : kSweeps) {
+        if (!Has(sweeps, sweep.name)) continue;
+        reliability::Figure total;
+        for (const auto& sweeper : sweepers) {
+            total.tested += sweeper->figure(sweep.name).tested;
+            total.passed += sweeper->figure(sweep.name).passed;
         }
-    }
-    for (const reliability::Figure* figure : {&fault, &crash, &restore}) {
-        if (figure->passed != figure->tested) allPassed = false;
-    }
-    if (Has(sweeps, "fault")) std::cout << "fault sweep: " << Figure(fault) << " acceptable\n";
-    if (Has(sweeps, "crash")) {
-        std::cout << "crash sweep: " << Figure(crash) << " patched after rerun\n";
-    }
-    if (Has(sweeps, "restore")) {
-        std::cout << "restore sweep: " << Figure(restore)
-                  << " restored or reported, patched after rerun\n";
+        if (total.passed != total.tested) allPassed = false;
+        std::cout << sweep.name << " sweep: " << Figure(total) << " " << sweep.line << "\n";
     }
     for (size_t i = 0; i < sweepers.size(); ++i) {
         const Sweeper& sweeper = *sweepers[i];
         std::string line = "  " + loaded[i]->name + ":";
         std::string times;
         const char* separator = " ";
-        for (const char* sweep : {"fault", "crash", "restore"}) {
-            if (!Has(sweeps, sweep)) continue;
-            const reliability::Figure& figure = std::string(sweep) == "fault"   ? sweeper.fault()
-                                                : std::string(sweep) == "crash" ? sweeper.crash()
-                                                                                : sweeper.restore();
-            line += separator + std::string(sweep) + " " + Figure(figure);
-            times += (times.empty() ? "" : ", ") + Seconds(sweeper.Seconds(sweep));
+        for (const SweepName& sweep : kSweeps) {
+            if (!Has(sweeps, sweep.name)) continue;
+            line += separator + std::string(sweep.name) + " " + Figure(sweeper.figure(sweep.name));
+            times += (times.empty() ? "" : ", ") + Seconds(sweeper.Seconds(sweep.name));
             separator = ", ";
         }
         std::cout << line << " (" << times << ")\n";

@@ -38,6 +38,10 @@ void AddFile(FolderImage* image, const std::string& path, const std::string& byt
     image->push_back({path, false, bytes});
 }
 
+void AddReadOnlyFile(FolderImage* image, const std::string& path, const std::string& bytes) {
+    image->push_back({path, false, bytes, true});
+}
+
 void AddFolder(FolderImage* image, const std::string& path) {
     image->push_back({path, true, std::string()});
 }
@@ -196,6 +200,57 @@ std::unique_ptr<Scenario> MultiScenario(const std::string& oldExe, const std::st
     payloads->Add("HIT_OGG", "PATCH_SCR", Music(5, 30000));
     payloads->Add("LINE_PRS", "PATCH_SCR", authoring::MakeStoredTypedFile("line 1.1\r\n"));
     payloads->Add("README", "PATCH_SCR", "Multi game 1.1\r\n");
+    scenario->payloads = std::move(payloads);
+    return scenario;
+}
+
+std::unique_ptr<Scenario> StemsScenario() {
+    auto scenario = std::make_unique<Scenario>();
+    scenario->name = "stems";
+    scenario->script =
+        "// Backup names that are taken, a read-only install, a pair outside arc.\r\n"
+        "title StemsPatch\r\n"
+        "copy game.exe EXE PATCH_SCR 0\r\n"
+        "copy game.dll DLL PATCH_SCR 0\t\t// the same backup name as game.exe\r\n"
+        "arcbackup arc/data.arc 2\r\n"
+        "update arc/data.arc a.prs ENTRY_A PATCH_SCR 2\r\n"
+        "arcVerWrite arc/data.arc 2\r\n"
+        "arcbackup data/x.arc 3\r\n"
+        "update data/x.arc se/hit.ogg HIT_OGG PATCH_SCR 3\r\n"
+        "update data/x.arc new.txt ADDED PATCH_SCR 3\r\n"
+        "arcVerWrite data/x.arc 3\r\n";
+    scenario->copyTargets = CopyTargets(scenario->script);
+
+    // Installed from a disc: the executable and the pair in arc are
+    // read-only.
+    FolderImage& game = scenario->game;
+    AddReadOnlyFile(&game, "game.exe", Music(20, 40000));
+    AddFile(&game, "game.dll", Music(21, 30000));
+    AddFile(&game, "readme.txt", "Stems game 1.0\r\n");
+    AddFolder(&game, "arc");
+    const ArchivePair data = authoring::BuildArchive(
+        {Entry("a.prs", 1, ScenarioText("1.0", 30)), Entry("b.txt", 0, "b 1.0\r\n")}, "WFL1");
+    AddReadOnlyFile(&game, "arc/data.arc", data.arc);
+    AddReadOnlyFile(&game, "arc/data.ari", data.ari);
+    AddFolder(&game, "data");
+    const ArchivePair x = authoring::BuildArchive(
+        {Entry("se/hit.ogg", 2, Music(22, 20000)), Entry("old.txt", 0, "old 1.0\r\n")}, 2);
+    AddFile(&game, "data/x.arc", x.arc);
+    AddFile(&game, "data/x.ari", x.ari);
+    // What an earlier patch left where no clean-up looks: never touched.
+    const ArchivePair older = authoring::BuildArchive({Entry("se/hit.ogg", 2, Music(23, 9000))}, 1);
+    AddFile(&game, "data/x_ARC.bak", older.arc);
+    AddFile(&game, "data/x_ARI.bak", older.ari);
+    AddFolder(&game, "saves");
+    AddFile(&game, "saves/slot1.bak", "save\r\n");
+
+    auto payloads = std::make_unique<MemoryPayloads>();
+    payloads->Add("EXE", "PATCH_SCR", Music(24, 45000));
+    payloads->Add("DLL", "PATCH_SCR", Music(25, 70000));
+    payloads->Add("ENTRY_A", "PATCH_SCR",
+                  authoring::MakeCompressedTypedFile(ScenarioText("1.1", 50)));
+    payloads->Add("HIT_OGG", "PATCH_SCR", Music(26, 25000));
+    payloads->Add("ADDED", "PATCH_SCR", "new in 1.1\r\n");
     scenario->payloads = std::move(payloads);
     return scenario;
 }

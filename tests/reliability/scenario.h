@@ -39,6 +39,12 @@ std::unique_ptr<Scenario> SampleScenario(const std::string& patchPath,
 // one, each with version information), it also copies game.exe by version.
 std::unique_ptr<Scenario> MultiScenario(const std::string& oldExe, const std::string& newExe);
 
+// The third patch: backup names that are taken and a read-only install. A
+// read-only game.exe and a game.dll that share one backup name, a read-only
+// archive pair in arc, and a pair in data (outside the clean-up's folders)
+// beside backups that an earlier patch left there.
+std::unique_ptr<Scenario> StemsScenario();
+
 // A copy line of a script.
 struct CopyLine {
     std::string target;  // lower case with "/" between names, as FileTree names it

@@ -127,11 +127,14 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// A fresh game folder with the scenario's game, removed afterwards.
+// A fresh game folder with the scenario's game (or another image),
+// removed afterwards.
 class GameFolder {
 public:
-    GameFolder(const Scenario& scenario, const std::string& base) : dir_(base) {
-        if (!WriteFolder(dir_.path(), scenario.game)) {
+    GameFolder(const Scenario& scenario, const std::string& base)
+        : GameFolder(scenario.game, base) {}
+    GameFolder(const FolderImage& image, const std::string& base) : dir_(base) {
+        if (!WriteFolder(dir_.path(), image)) {
             std::fprintf(stderr, "reliability_sweep: cannot write a game folder below %s\n",
                          base.c_str());
             std::exit(2);
@@ -348,8 +351,9 @@ void Sweeper::FaultSweep() {
         disk.FailAt({n});
         const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
         const Verdict verdict = JudgeFault(run.record, expected_);
-        ++fault_.tested;
-        if (verdict.ok) ++fault_.passed;
+        Figure& figure = figures_["fault"];
+        ++figure.tested;
+        if (verdict.ok) ++figure.passed;
         std::vector<std::string> lines = verdict.diff;
         Explain("", run, !verdict.ok, &lines);
         Note(heading, verdict.ok, Summary(run.record) + (verdict.ok ? "" : ": " + verdict.why),
@@ -367,23 +371,33 @@ RunResult Sweeper::Rerun(const std::string& heading, const std::string& folder,
     return rerun;
 }
 
-void Sweeper::CrashSweep() {
+void Sweeper::CrashSweep(bool powerCut) {
     Stopwatch watch;
+    const std::string sweep = powerCut ? "power" : "crash";
+    Figure& figure = figures_[sweep];
     for (uint64_t n : Numbers(clean_.size())) {
-        const std::string heading = scenario_.name + " crash after N=" + std::to_string(n) + " (" +
-                                    Describe(clean_, n) + ")";
+        const std::string heading = scenario_.name + " " + (powerCut ? "power cut" : "crash") +
+                                    " after N=" + std::to_string(n) + " (" + Describe(clean_, n) +
+                                    ")";
         SetCurrentCase(heading);
         GameFolder game(scenario_, options_.workBase);
         FaultDisk disk(*scenario_.payloads);
+        if (powerCut) disk.TrackUnflushed();
         disk.DeadFrom(n + 1);
-        const RunResult crashed = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+        RunResult crashed = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+        int lost = 0;
+        if (powerCut) {
+            lost = disk.ApplyPowerCut();
+            crashed.record.after = ReadTree(game.path());
+        }
         const Verdict claim = JudgeClaim(crashed.record, expected_);
         Verdict patched;
         const RunResult rerun = Rerun(heading, game.path(), &patched);
         const bool ok = claim.ok && patched.ok;
-        ++crash_.tested;
-        if (ok) ++crash_.passed;
+        ++figure.tested;
+        if (ok) ++figure.passed;
         std::string summary = "run " + Summary(crashed.record);
+        if (powerCut) summary += ", " + std::to_string(lost) + " files lost unflushed data";
         if (!claim.ok) summary += ": " + claim.why;
         summary += "; rerun " + Summary(rerun.record);
         if (!patched.ok) summary += ": " + patched.why;
@@ -399,7 +413,136 @@ void Sweeper::CrashSweep() {
         Explain("rerun:", rerun, !ok, &lines);
         Note(heading, ok, summary, lines);
     }
-    seconds_.emplace_back("crash", watch.Seconds());
+    seconds_.emplace_back(sweep, watch.Seconds());
+}
+
+void Sweeper::SecondSweep() {
+    Stopwatch watch;
+    Figure& figure = figures_["second"];
+    // The first runs: cut off by a crash after every secondStride-th
+    // operation, or finished with one deletion of its clean-up failing.
+    struct First {
+        std::string what;
+        uint64_t deadFrom = 0, failAt = 0;
+    };
+    std::vector<First> firsts;
+    const uint64_t stride = options_.secondStride == 0 ? 1 : options_.secondStride;
+    for (uint64_t n = 1; n <= clean_.size(); n += stride) {
+        firsts.push_back({"crash after N=" + std::to_string(n) + " (" + Describe(clean_, n) + ")",
+                          n + 1, 0});
+    }
+    bool committed = false;
+    for (const DiskOpRecord& op : clean_) {
+        if (op.op == DiskOp::kFlush && op.path == kJournalName) committed = true;
+        if (committed && op.op == DiskOp::kRemove) {
+            firsts.push_back({"clean-up fault N=" + std::to_string(op.number) + " (" +
+                                  reliability::Describe(op) + ")",
+                              0, op.number});
+        }
+    }
+    for (const First& first : firsts) {
+        if (options_.only != 0 && first.deadFrom != options_.only + 1 &&
+            first.failAt != options_.only) {
+            continue;
+        }
+        const std::string cause = scenario_.name + " " + first.what;
+        SetCurrentCase(cause);
+        // What the first run leaves, and the operations of a sound run after it.
+        FolderImage left;
+        std::vector<DiskOpRecord> log;
+        {
+            GameFolder game(scenario_, options_.workBase);
+            FaultDisk disk(*scenario_.payloads);
+            if (first.deadFrom) disk.DeadFrom(first.deadFrom);
+            if (first.failAt) disk.FailAt({first.failAt});
+            RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+            left = CaptureFolder(game.path());
+            FaultDisk sound(*scenario_.payloads);
+            log = RunPatch(scenario_, game.path(), &sound, options_.timeoutMs).log;
+        }
+        for (uint64_t m = 1; m <= log.size(); m += stride) {
+            const std::string heading = cause + ", then M=" + std::to_string(m) + " (" +
+                                        Describe(log, m) + ") fails";
+            SetCurrentCase(heading);
+            GameFolder game(left, options_.workBase);
+            FaultDisk disk(*scenario_.payloads);
+            disk.FailAt({m});
+            const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+            Verdict claim = JudgeClaim(run.record, expected_);
+            if (claim.ok && run.record.outcome == Outcome::kInterrupted &&
+                run.record.errorBoxes == 0) {
+                claim = Verdict{false, "interrupted without an error box", {}};
+            }
+            Verdict patched;
+            const RunResult rerun = Rerun(heading, game.path(), &patched);
+            const bool ok = claim.ok && patched.ok;
+            ++figure.tested;
+            if (ok) ++figure.passed;
+            std::string summary = "run " + Summary(run.record);
+            if (!claim.ok) summary += ": " + claim.why;
+            summary += "; rerun " + Summary(rerun.record);
+            if (!patched.ok) summary += ": " + patched.why;
+            std::vector<std::string> lines = claim.ok ? patched.diff : claim.diff;
+            Explain("run:", run, !ok, &lines);
+            Explain("rerun:", rerun, !ok, &lines);
+            Note(heading, ok, summary, lines);
+        }
+    }
+    seconds_.emplace_back("second", watch.Seconds());
+}
+
+void Sweeper::AgainSweep() {
+    Stopwatch watch;
+    Figure& figure = figures_["again"];
+    const FolderImage patched = [&] {
+        GameFolder game(scenario_, options_.workBase);
+        RunPatch(scenario_, game.path(), nullptr, options_.timeoutMs);
+        return CaptureFolder(game.path());
+    }();
+    std::vector<DiskOpRecord> log;
+    {
+        GameFolder game(patched, options_.workBase);
+        FaultDisk sound(*scenario_.payloads);
+        const RunResult run = RunPatch(scenario_, game.path(), &sound, options_.timeoutMs);
+        const Verdict kept = JudgeAgain(run.record, expected_);
+        if (!kept.ok) {
+            ++figure.tested;
+            Note(scenario_.name + " second run", false, Summary(run.record) + ": " + kept.why,
+                 kept.diff);
+            return;
+        }
+        log = run.log;
+    }
+    for (uint64_t m : Numbers(log.size())) {
+        const std::string heading = scenario_.name + " again, M=" + std::to_string(m) + " (" +
+                                    Describe(log, m) + ") fails";
+        SetCurrentCase(heading);
+        GameFolder game(patched, options_.workBase);
+        FaultDisk disk(*scenario_.payloads);
+        disk.FailAt({m});
+        const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+        const Verdict kept = JudgeAgain(run.record, expected_);
+        Verdict whole;
+        const RunResult rerun = Rerun(heading, game.path(), &whole);
+        const bool ok = kept.ok && whole.ok;
+        ++figure.tested;
+        if (ok) ++figure.passed;
+        std::string summary = "run " + Summary(run.record);
+        if (!kept.ok) summary += ": " + kept.why;
+        summary += "; rerun " + Summary(rerun.record);
+        if (!whole.ok) summary += ": " + whole.why;
+        std::vector<std::string> lines = kept.ok ? whole.diff : kept.diff;
+        Explain("run:", run, !ok, &lines);
+        Explain("rerun:", rerun, !ok, &lines);
+        Note(heading, ok, summary, lines);
+    }
+    seconds_.emplace_back("again", watch.Seconds());
+}
+
+const Figure& Sweeper::figure(const std::string& sweep) const {
+    static const Figure kNone;
+    auto found = figures_.find(sweep);
+    return found == figures_.end() ? kNone : found->second;
 }
 
 void Sweeper::RestoreSweep() {
@@ -411,7 +554,7 @@ void Sweeper::RestoreSweep() {
     }
     if (first == 0) {
         Note(scenario_.name + " restore", false, "the clean run writes nothing", {});
-        ++restore_.tested;
+        ++figures_["restore"].tested;
         return;
     }
     const std::string cause = "N=" + std::to_string(first) + " (" + Describe(clean_, first) + ")";
@@ -427,7 +570,7 @@ void Sweeper::RestoreSweep() {
             Explain("", run, true, &lines);
             Note(scenario_.name + " restore after " + cause, false,
                  Summary(run.record) + ": the failure does not interrupt the run", lines);
-            ++restore_.tested;
+            ++figures_["restore"].tested;
             return;
         }
         log = run.log;
@@ -445,8 +588,8 @@ void Sweeper::RestoreSweep() {
         Verdict patched;
         const RunResult rerun = Rerun(heading, game.path(), &patched);
         const bool ok = restored.ok && patched.ok;
-        ++restore_.tested;
-        if (ok) ++restore_.passed;
+        ++figures_["restore"].tested;
+        if (ok) ++figures_["restore"].passed;
         std::string summary = Summary(run.record);
         if (run.record.restoreErrorBoxes > 0) {
             summary += ", " + Plural(run.record.restoreErrorBoxes, "error box") + " in the restore";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ struct SweepOptions {
     uint64_t stride = 1;   // every stride-th operation only (the first and the last always)
     uint64_t only = 0;     // this operation only (0: all)
     int timeoutMs = 20000;
+    // The second-fault sweep: every secondStride-th crash point, and every
+    // secondStride-th operation of the run after it.
+    uint64_t secondStride = 8;
     bool verbose = false;  // a line for every case, not only for failures
     bool trace = false;    // every operation of every run of a case it prints
 };
@@ -52,15 +56,26 @@ public:
     // their log, the resulting folder. False (with failures() saying why)
     // when the clean run does not finish or does not repeat itself.
     bool Prepare();
+    // "fault": every operation failing once.
     void FaultSweep();
-    void CrashSweep();
+    // "crash": the disk dying after every operation, then a run on a sound
+    // disk; "power" (powerCut): the same, and what was written but not
+    // flushed when the disk died is lost.
+    void CrashSweep(bool powerCut);
+    // "restore": a failing run whose restore fails at each operation.
     void RestoreSweep();
+    // "second": a run cut off by a crash, or finished but with a backup its
+    // clean-up could not delete, then a run that meets a fault of its own at
+    // each operation, then a run on a sound disk.
+    void SecondSweep();
+    // "again": an ordinary second run over the patched folder, failing at
+    // each of its operations.
+    void AgainSweep();
 
     uint64_t operations() const { return clean_.size(); }
     const std::vector<testing_support::DiskOpRecord>& cleanLog() const { return clean_; }
-    const Figure& fault() const { return fault_; }
-    const Figure& crash() const { return crash_; }
-    const Figure& restore() const { return restore_; }
+    // The figure of a sweep by its name (untested: 0/0).
+    const Figure& figure(const std::string& sweep) const;
     double Seconds(const std::string& sweep) const;
     // One block of lines for every case that failed (and, verbose, for
     // every other case).
@@ -91,7 +106,7 @@ private:
     SweepOptions options_;
     Expectation expected_;
     std::vector<testing_support::DiskOpRecord> clean_;
-    Figure fault_, crash_, restore_;
+    std::map<std::string, Figure> figures_;
     std::vector<std::string> details_;
     std::vector<std::pair<std::string, double>> seconds_;
     bool prepared_ = false;

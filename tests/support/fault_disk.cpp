@@ -2,6 +2,15 @@
 
 #include <utility>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/posix/paths.h"
+#endif
+
 namespace testing_support {
 
 namespace {
@@ -24,7 +33,9 @@ public:
             *done = 0;
             return platform::kErrorWriteFault;
         }
-        return ForwardingFile::Write(buffer, count, done);
+        const uint32_t result = ForwardingFile::Write(buffer, count, done);
+        if (*done > 0) disk_->Written(path_);
+        return result;
     }
     uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
         if (disk_->Take(DiskOp::kSeek, path_)) {
@@ -42,7 +53,9 @@ public:
     }
     uint32_t Flush() override {
         if (disk_->Take(DiskOp::kFlush, path_)) return platform::kErrorWriteFault;
-        return ForwardingFile::Flush();
+        const uint32_t result = ForwardingFile::Flush();
+        if (result == 0) disk_->Flushed(path_);
+        return result;
     }
     // A failed close leaves the target open; it is closed when this object
     // (and with it the target) is destroyed.
@@ -143,6 +156,9 @@ std::unique_ptr<platform::IOsFile> FaultDisk::OpenFile(const std::string& path, 
         *error = kErrorNotReady;
         return nullptr;
     }
+    // What the file held before this open may truncate it.
+    const bool writes = (access & platform::kGenericWrite) != 0;
+    if (writes) Remember(path);
     auto file = target().OpenFile(path, access, share, disposition, error);
     if (!file) return nullptr;
     return std::make_unique<FaultFile>(std::move(file), this, path);
@@ -169,6 +185,101 @@ uint32_t FaultDisk::Remove(const std::string& path) {
     if (Take(DiskOp::kRemove, path)) return kErrorNotReady;
     return target().Remove(path);
 }
+
+#if defined(_WIN32)
+
+void FaultDisk::TrackUnflushed() {}
+int FaultDisk::ApplyPowerCut() { return 0; }
+void FaultDisk::Remember(const std::string&) {}
+void FaultDisk::Written(const std::string&) {}
+void FaultDisk::Flushed(const std::string&) {}
+
+#else
+
+namespace {
+
+// The file's bytes and identity on this system; false when there is none.
+bool ReadHost(const std::string& hostPath, std::string* bytes, uint64_t* device, uint64_t* inode) {
+    struct stat info;
+    if (stat(hostPath.c_str(), &info) != 0) return false;
+    *device = info.st_dev;
+    *inode = info.st_ino;
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+std::string HostPath(const std::string& path) { return platform::posix::Resolve(path).path; }
+
+}  // namespace
+
+void FaultDisk::TrackUnflushed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tracking_ = true;
+}
+
+void FaultDisk::Remember(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!tracking_ || (deadFrom_ != 0 && count_ >= deadFrom_)) return;
+    const std::string host = HostPath(path);
+    Durable now;
+    const bool exists = ReadHost(host, &now.bytes, &now.device, &now.inode);
+    auto known = durable_.find(host);
+    // The same file as before keeps what it held at its last flush.
+    if (known != durable_.end() && exists && known->second.inode == now.inode &&
+        known->second.device == now.device) {
+        return;
+    }
+    durable_[host] = exists ? now : Durable();
+}
+
+void FaultDisk::Written(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!tracking_) return;
+    Durable& state = durable_[HostPath(path)];
+    if (state.inode == 0) {
+        // Made by this open: what it held at its last flush is nothing.
+        struct stat info;
+        if (stat(HostPath(path).c_str(), &info) == 0) {
+            state.device = info.st_dev;
+            state.inode = info.st_ino;
+        }
+    }
+    state.dirty = true;
+}
+
+void FaultDisk::Flushed(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!tracking_) return;
+    const std::string host = HostPath(path);
+    Durable state;
+    if (ReadHost(host, &state.bytes, &state.device, &state.inode)) durable_[host] = state;
+}
+
+int FaultDisk::ApplyPowerCut() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int reverted = 0;
+    for (const auto& file : durable_) {
+        const Durable& state = file.second;
+        struct stat info;
+        if (!state.dirty || stat(file.first.c_str(), &info) != 0 ||
+            info.st_dev != state.device || info.st_ino != state.inode) {
+            continue;  // flushed, gone, or another file by now
+        }
+        const mode_t mode = info.st_mode;
+        chmod(file.first.c_str(), mode | S_IWUSR);
+        std::ofstream out(file.first, std::ios::binary | std::ios::trunc);
+        out.write(state.bytes.data(), static_cast<std::streamsize>(state.bytes.size()));
+        out.close();
+        chmod(file.first.c_str(), mode);
+        ++reverted;
+    }
+    durable_.clear();
+    return reverted;
+}
+
+#endif
 
 uint32_t FaultDisk::SetReadOnly(const std::string& path, bool readOnly) {
     if (Take(DiskOp::kSetReadOnly, path)) return kErrorNotReady;

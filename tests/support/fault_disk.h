@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -70,6 +71,16 @@ public:
     // This operation and every later one fails; 0: none does.
     void DeadFrom(uint64_t number);
 
+    // A power cut rather than a dead disk (this system's own files only, not
+    // under Windows): what was written to a file and not flushed before the
+    // disk died is lost. Call before the run; after it, once every file is
+    // closed, ApplyPowerCut puts each file written since its last flush back
+    // as it was then (a file made and never flushed: empty). Folder entries
+    // (renames, deletes) are kept.
+    void TrackUnflushed();
+    // The number of files put back.
+    int ApplyPowerCut();
+
     // Operations counted so far.
     uint64_t Count();
     // Every counted operation, in order.
@@ -78,6 +89,9 @@ public:
     // Counts one operation; true when it is to fail. For the disk's own
     // files and searches.
     bool Take(DiskOp op, const std::string& path);
+    // What the files opened for writing tell the disk, for the power cut.
+    void Written(const std::string& path);
+    void Flushed(const std::string& path);
 
     std::unique_ptr<platform::IOsFile> OpenFile(const std::string& path, uint32_t access,
                                                 uint32_t share, uint32_t disposition,
@@ -98,6 +112,18 @@ private:
     std::set<uint64_t> failAt_;
     uint64_t deadFrom_ = 0;
     std::vector<DiskOpRecord> log_;
+
+    // The files written, by their path on this system: the bytes they held
+    // at their last flush (or when first opened for writing) and which file
+    // that was, so that a name that another file took since is left alone.
+    struct Durable {
+        std::string bytes;
+        uint64_t device = 0, inode = 0;
+        bool dirty = false;
+    };
+    void Remember(const std::string& path);
+    bool tracking_ = false;
+    std::map<std::string, Durable> durable_;
 };
 
 }  // namespace testing_support

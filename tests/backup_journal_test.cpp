@@ -4,6 +4,8 @@
 // backups, and what a run that starts does with one an earlier run left;
 // backup names that are taken; and checks that cannot read their file,
 // which stop the run instead of answering.
+#include "engine/backup_journal.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -13,9 +15,8 @@
 #include "archive/arc_backup_cmd.h"
 #include "archive/arc_ver_write_cmd.h"
 #include "archive/update_cmd.h"
-#include "engine/backup_journal.h"
-#include "engine/texts.h"
 #include "authoring/archive_writer.h"
+#include "engine/texts.h"
 #include "replace/copy_cmd.h"
 #include "support/command_fixture.h"
 #include "support/journal_bytes.h"
@@ -309,8 +310,8 @@ TEST_F(BackupJournalTest, LeftOverJournalIsFinishedOrUndoneBeforeTheRun) {
          {{"arc/data.arc", "third"},
           {"arc/data_arc.bak", "first"},
           {"arc/data_ARC.2.bak", "second"}},
-         JournalBytes({{"arc/data.arc", "arc/data_arc.bak"}, {"arc/data.arc", "arc/data_ARC.2.bak"}},
-                      false),
+         JournalBytes(
+             {{"arc/data.arc", "arc/data_arc.bak"}, {"arc/data.arc", "arc/data_ARC.2.bak"}}, false),
          {{"arc/data.arc", "first"}}},
         {"a commit that was revoked is no commit",
          {{"game.exe", "new"}, {"game.bak", "old"}},
@@ -335,7 +336,8 @@ TEST_F(BackupJournalTest, LeftOverJournalIsFinishedOrUndoneBeforeTheRun) {
          {{"game.exe", "old"}, {"readme.txt", "readme"}}},
         {"a torn commit is no commit",
          {{"game.exe", "new"}, {"game.bak", "old"}},
-         JournalHeader() + JournalRecord('B', gameBackup) + committed.substr(0, committed.size() - 1),
+         JournalHeader() + JournalRecord('B', gameBackup) +
+             committed.substr(0, committed.size() - 1),
          {{"game.exe", "old"}}},
         {"a last record of zeros was never written",
          {{"game.exe", "new"}, {"game.bak", "old"}},
@@ -372,8 +374,8 @@ TEST_F(BackupJournalTest, AJournalThatDoesNotReadBackChangesNothing) {
     const Case cases[] = {
         {"not a journal", "not a journal at all", false},
         {"another format", std::string("PJNL") + std::string("\x02\0\0\0", 4), false},
-        {"a damaged record before a whole one",
-         JournalHeader() + flipped + JournalRecord('C', ""), false},
+        {"a damaged record before a whole one", JournalHeader() + flipped + JournalRecord('C', ""),
+         false},
         {"names that do not fill their record",
          JournalHeader() + JournalRecord('B', unfilled) + JournalRecord('C', ""), false},
         {"a record of no known kind", JournalHeader() + JournalRecord('X', ""), false},
@@ -393,10 +395,10 @@ TEST_F(BackupJournalTest, AJournalThatDoesNotReadBackChangesNothing) {
             platform::ScopedPlatform failing(&disk);
             EXPECT_EQ(Run("copy game.exe NEW PATCH_SCR 0\r\n"), -1);  // not started
         }
-        EXPECT_EQ(Errors(), std::vector<std::string>{Message(
-                                c.unreadable ? u8"[%s] 作業記録ファイルの読込みに失敗"
-                                             : u8"[%s] 作業記録ファイルが壊れています",
-                                JournalPath())});
+        EXPECT_EQ(Errors(), std::vector<std::string>{
+                                Message(c.unreadable ? u8"[%s] 作業記録ファイルの読込みに失敗"
+                                                     : u8"[%s] 作業記録ファイルが壊れています",
+                                        JournalPath())});
         EXPECT_TRUE(SameFiles(Files(), before));
         EXPECT_EQ(Journal(), c.journal);
     }
@@ -415,12 +417,13 @@ TEST_F(BackupJournalTest, ABackupThatCannotBeDeletedStaysListedUntilARunCan) {
         ASSERT_TRUE(HasJournal());
         // The next run cannot delete it either: it stops before anything.
         EXPECT_EQ(Run("copy game.exe NEW PATCH_SCR 0\r\n"), -1);
-        EXPECT_EQ(Errors(), std::vector<std::string>{
-                                Message(u8"[%s] バックアップファイルの削除に失敗", Full("game.bak"))});
+        EXPECT_EQ(Errors(), std::vector<std::string>{Message(
+                                u8"[%s] バックアップファイルの削除に失敗", Full("game.bak"))});
     }
     // Once it can, it does, and the run goes on.
     EXPECT_EQ(Run("copy readme.txt NEW PATCH_SCR 0\r\n"), PATCH_FINISHED);
-    EXPECT_TRUE(SameFiles(Files(), (FileTree{{"game.exe", "new bytes"}, {"readme.txt", "new bytes"}})));
+    EXPECT_TRUE(
+        SameFiles(Files(), (FileTree{{"game.exe", "new bytes"}, {"readme.txt", "new bytes"}})));
     EXPECT_FALSE(HasJournal());
 }
 
@@ -509,8 +512,8 @@ TEST_F(BackupJournalTest, AnArchiveVersionThatCannotBeReadIsNoAnswer) {
         {"shorter than its tag: older, after a box", "WF", false, 1, nullptr,
          u8"[%s] ファイルの読込みに失敗（バージョンチェック）"},
         {"current", "WF02", false, 0, nullptr, nullptr},
-        {"held: no answer", "WF02", true, 0, u8"[%s] ファイルのオープンに失敗（バージョンチェック）",
-         nullptr},
+        {"held: no answer", "WF02", true, 0,
+         u8"[%s] ファイルのオープンに失敗（バージョンチェック）", nullptr},
     };
     for (const Case& c : cases) {
         for (const char* keyword : {"arcbackup", "arcVerWrite"}) {
@@ -536,8 +539,9 @@ TEST_F(BackupJournalTest, AnArchiveVersionThatCannotBeReadIsNoAnswer) {
                 EXPECT_EQ(raised, "");
                 EXPECT_EQ(answer, c.expected);
             }
-            EXPECT_EQ(Boxes(), c.box ? std::vector<std::string>{Message(c.box, Full("arc/data.arc"))}
-                                     : std::vector<std::string>{});
+            EXPECT_EQ(Boxes(), c.box
+                                   ? std::vector<std::string>{Message(c.box, Full("arc/data.arc"))}
+                                   : std::vector<std::string>{});
         }
     }
 }

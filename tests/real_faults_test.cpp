@@ -477,11 +477,10 @@ TEST_P(ReadOnlyFileTest, GoesBackWithItsAttributeWhenTheRunIsInterrupted) {
 
 INSTANTIATE_TEST_SUITE_P(
     RealFaults, ReadOnlyFileTest,
-    ::testing::Values(ReadOnlyCase{"Exe", {"game.exe"}},
-                      ReadOnlyCase{"Archive", {"arc/data.arc"}},
+    ::testing::Values(ReadOnlyCase{"Exe", {"game.exe"}}, ReadOnlyCase{"Archive", {"arc/data.arc"}},
                       ReadOnlyCase{"Index", {"arc/data.ari"}},
-                      ReadOnlyCase{"EveryFile", {"game.exe", "arc/data.arc", "arc/data.ari",
-                                                 "readme.txt"}}),
+                      ReadOnlyCase{"EveryFile",
+                                   {"game.exe", "arc/data.arc", "arc/data.ari", "readme.txt"}}),
     [](const ::testing::TestParamInfo<ReadOnlyCase>& info) { return info.param.label; });
 
 TEST_F(RealFaultsTest, ReadOnlyArchiveChangedWithoutABackupIsRefused) {

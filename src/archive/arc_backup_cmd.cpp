@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "archive/archive_check.h"
-#include "engine/backup_journal.h"
 #include "engine/backup_files.h"
+#include "engine/backup_journal.h"
 #include "engine/errors.h"
 #include "engine/patch_engine.h"
 #include "engine/path_parts.h"

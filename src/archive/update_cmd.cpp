@@ -16,8 +16,8 @@
 namespace {
 
 constexpr uint32_t kChunk = 65536;
-constexpr uint32_t kCompressedHeader = 10;  // u16 type, u32 stored, u32 expanded
-constexpr uint32_t kStoredHeader = 6;       // u16 type, u32 stored
+constexpr uint32_t kCompressedHeader = 10;             // u16 type, u32 stored, u32 expanded
+constexpr uint32_t kStoredHeader = 6;                  // u16 type, u32 stored
 constexpr uint64_t kArchiveLimit = uint64_t{1} << 31;  // no file of a pair reaches 2 GiB
 
 // What the new record says about the payload.
@@ -138,8 +138,8 @@ void UpdateCmd::Exec() {
     // is refused before either file changes.
     const uint64_t indexGrowth = 4 + stored.size() + 2 + 4;
     const uint64_t dataGrowth = indexGrowth + (entry.hasExpanded ? 4 : 0) + entry.size;
-    for (const auto& file : {std::make_pair(&indexPath, indexGrowth),
-                             std::make_pair(&dataPath, dataGrowth)}) {
+    for (const auto& file :
+         {std::make_pair(&indexPath, indexGrowth), std::make_pair(&dataPath, dataGrowth)}) {
         platform::FindData found;
         uint32_t error = 0;
         if (!platform::Current().FindFirst(*file.first, &found, &error)) {

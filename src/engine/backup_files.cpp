@@ -58,4 +58,3 @@ void PutBackupBack(const CString& backup, const CString& original) {
         throw MessageError(text::kBackupRestoreFailed, backup.c_str());
     }
 }
-

@@ -30,7 +30,8 @@ uint32_t Crc32(const char* bytes, size_t size) {
         std::array<uint32_t, 256> made{};
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t value = i;
-            for (int bit = 0; bit < 8; ++bit) value = value & 1 ? 0xEDB88320u ^ (value >> 1) : value >> 1;
+            for (int bit = 0; bit < 8; ++bit)
+                value = value & 1 ? 0xEDB88320u ^ (value >> 1) : value >> 1;
             made[i] = value;
         }
         return made;
@@ -94,9 +95,8 @@ CBackupJournal::Contents CBackupJournal::Read() const {
     auto failed = [&] { return MessageError(text::kJournalReadFailed, path.c_str()); };
     auto damaged = [&] { return MessageError(text::kJournalDamaged, path.c_str()); };
     uint32_t error = 0, high = 0;
-    std::unique_ptr<platform::IOsFile> file =
-        os.OpenFile(path, platform::kGenericRead, platform::kShareRead, platform::kOpenExisting,
-                    &error);
+    std::unique_ptr<platform::IOsFile> file = os.OpenFile(
+        path, platform::kGenericRead, platform::kShareRead, platform::kOpenExisting, &error);
     if (!file) throw failed();
     const uint32_t size = file->Size(&high, &error);
     if (error != 0) throw failed();
@@ -107,10 +107,53 @@ CBackupJournal::Contents CBackupJournal::Read() const {
     file->Close();
 
     Contents contents;
+    if (!Parse(bytes, &contents)) throw damaged();
+    return contents;
+}
+
+namespace {
+
+// A name below the game folder that stays there.
+bool StaysBelow(const CString& name) {
+    if (name.empty() || name.size() > kLongestName) return false;
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        const bool end = i == name.size();
+        if (!end && platform::IsLeadByte(static_cast<unsigned char>(name[i]))) {
+            ++i;
+            continue;
+        }
+        if (!end && name[i] == ':') return false;
+        if (end || name[i] == '\\' || name[i] == '/') {
+            const CString part = name.substr(start, i - start);
+            if (part.empty() || part == "." || part == "..") return false;
+            start = i + 1;
+        }
+    }
+    return true;
+}
+
+// The folder part of a name, in lower case with "\" between names.
+CString FoldedFolder(const CString& name) {
+    CString folder = platform::LowerCased(FolderOf(name));
+    for (size_t i = 0; i < folder.size(); ++i) {
+        if (platform::IsLeadByte(static_cast<unsigned char>(folder[i]))) {
+            ++i;
+        } else if (folder[i] == '/') {
+            folder[i] = '\\';
+        }
+    }
+    return folder;
+}
+
+}  // namespace
+
+bool CBackupJournal::Parse(const std::string& bytes, Contents* contents) {
+    *contents = Contents();
     // Cut off while it was being made: the header goes to disk with the
     // first record, before anything is moved.
-    if (bytes.size() < kHeaderSize) return contents;
-    if (bytes.compare(0, kHeaderSize, Header()) != 0) throw damaged();
+    if (bytes.size() < kHeaderSize) return true;
+    if (bytes.compare(0, kHeaderSize, Header()) != 0) return false;
     size_t at = kHeaderSize;
     while (at < bytes.size()) {
         const size_t left = bytes.size() - at;
@@ -121,39 +164,42 @@ CBackupJournal::Contents CBackupJournal::Read() const {
         const uint32_t crc = GetU32(bytes, end - 4);
         if (crc != Crc32(bytes.data() + at, end - 4 - at)) {
             if (end == bytes.size() || AllZero(bytes, at)) break;  // torn
-            throw damaged();
+            return false;
         }
         const std::string body = bytes.substr(at + 5, length);
         switch (bytes[at]) {
             case kBackupRecord: {
                 // Two names, each a u32 length and its bytes, filling the body.
-                if (body.size() < 8) throw damaged();
+                if (body.size() < 8) return false;
                 const uint32_t first = GetU32(body, 0);
-                if (first == 0 || first > kLongestName || first > body.size() - 8) {
-                    throw damaged();
-                }
+                if (first == 0 || first > kLongestName || first > body.size() - 8) return false;
                 const uint32_t second = GetU32(body, 4 + first);
-                if (second == 0 || second != body.size() - 8 - first) throw damaged();
+                if (second == 0 || second != body.size() - 8 - first) return false;
                 Entry entry;
                 entry.original = body.substr(4, first);
                 entry.backup = body.substr(8 + first, second);
-                contents.entries.push_back(entry);
+                if (!StaysBelow(entry.original) || !StaysBelow(entry.backup) ||
+                    !EndsWithBak(entry.backup) ||
+                    FoldedFolder(entry.original) != FoldedFolder(entry.backup)) {
+                    return false;
+                }
+                contents->entries.push_back(entry);
                 break;
             }
             case kCommitRecord:
-                if (length != 0) throw damaged();
-                contents.committed = true;
+                if (length != 0) return false;
+                contents->committed = true;
                 break;
             case kRevokeRecord:
-                if (length != 0) throw damaged();
-                contents.committed = false;
+                if (length != 0) return false;
+                contents->committed = false;
                 break;
             default:
-                throw damaged();
+                return false;
         }
         at = end;
     }
-    return contents;
+    return true;
 }
 
 void CBackupJournal::DealWithLeftOver(const std::function<void()>& cleanUp) {
@@ -179,9 +225,8 @@ void CBackupJournal::DealWithLeftOver(const std::function<void()>& cleanUp) {
             failures = FormatText(text::kJournalRemoveFailed, Path().c_str());
         }
     } else {
-        RollBack([&](const CString& message) {
-            failures += (failures.empty() ? "" : "\n") + message;
-        });
+        RollBack(
+            [&](const CString& message) { failures += (failures.empty() ? "" : "\n") + message; });
         if (failures.empty() && PathExists(Path())) {
             failures = FormatText(text::kJournalRemoveFailed, Path().c_str());
         }
@@ -212,7 +257,8 @@ CString CBackupJournal::Reserve(const CString& original, const CString& wanted) 
     CString backup = wanted;
     const CString stem = wanted.substr(0, wanted.size() - 4);
     for (int number = 2; taken(backup); ++number) {
-        if (number > kMostBackupNames) throw MessageError(text::kBackupMakeFailed, original.c_str());
+        if (number > kMostBackupNames)
+            throw MessageError(text::kBackupMakeFailed, original.c_str());
         backup = stem + "." + std::to_string(number) + ".bak";
     }
 

@@ -91,18 +91,23 @@ public:
     // backups that could not be put back.
     void PutBack(const std::vector<CString>& backups);
 
-private:
     struct Entry {
         CString original;  // below the game folder
         CString backup;
         bool settled = false;  // put back, deleted, or known never to have been made
     };
-    // What a journal on disk says.
+    // What a journal says.
     struct Contents {
         std::vector<Entry> entries;
         bool committed = false;
     };
+    // Reads a journal's bytes with every check: false when they are damaged.
+    // A torn last record is left out. Every name must stay below the game
+    // folder (no drive, no leading separator, no ".." and no "." between
+    // separators), and a backup must lie beside its file and end in ".bak".
+    static bool Parse(const std::string& bytes, Contents* contents);
 
+private:
     // Reads and checks the journal file; throws CMessageError.
     Contents Read() const;
     // Appends a record and makes it durable; false when either fails (the
@@ -117,9 +122,9 @@ private:
 
     CString gameDir_;
     std::vector<Entry> entries_;
-    std::set<CString> folders_;  // of the files moved or made, full paths
+    std::set<CString> folders_;                // of the files moved or made, full paths
     std::unique_ptr<platform::IOsFile> file_;  // open while the run appends
-    bool broken_ = false;         // an append failed: no more records
+    bool broken_ = false;                      // an append failed: no more records
     bool committed_ = false;
     bool commitUnknown_ = false;  // the commit record may be on disk, unflushed
 };

@@ -371,6 +371,25 @@ RunResult Sweeper::Rerun(const std::string& heading, const std::string& folder,
     return rerun;
 }
 
+void Sweeper::ThenRerun(Figure* figure, const std::string& heading, const std::string& folder,
+                        const RunResult& run, const Verdict& verdict, const std::string& aside,
+                        const std::vector<std::string>& failureLines) {
+    Verdict patched;
+    const RunResult rerun = Rerun(heading, folder, &patched);
+    const bool ok = verdict.ok && patched.ok;
+    ++figure->tested;
+    if (ok) ++figure->passed;
+    std::string summary = "run " + Summary(run.record) + aside;
+    if (!verdict.ok) summary += ": " + verdict.why;
+    summary += "; rerun " + Summary(rerun.record);
+    if (!patched.ok) summary += ": " + patched.why;
+    std::vector<std::string> lines = verdict.ok ? patched.diff : verdict.diff;
+    if (!ok) lines.insert(lines.end(), failureLines.begin(), failureLines.end());
+    Explain("run:", run, !verdict.ok, &lines);
+    Explain("rerun:", rerun, !ok, &lines);
+    Note(heading, ok, summary, lines);
+}
+
 void Sweeper::CrashSweep(bool powerCut) {
     Stopwatch watch;
     const std::string sweep = powerCut ? "power" : "crash";
@@ -390,28 +409,13 @@ void Sweeper::CrashSweep(bool powerCut) {
             lost = disk.ApplyPowerCut();
             crashed.record.after = ReadTree(game.path());
         }
-        const Verdict claim = JudgeClaim(crashed.record, expected_);
-        Verdict patched;
-        const RunResult rerun = Rerun(heading, game.path(), &patched);
-        const bool ok = claim.ok && patched.ok;
-        ++figure.tested;
-        if (ok) ++figure.passed;
-        std::string summary = "run " + Summary(crashed.record);
-        if (powerCut) summary += ", " + std::to_string(lost) + " files lost unflushed data";
-        if (!claim.ok) summary += ": " + claim.why;
-        summary += "; rerun " + Summary(rerun.record);
-        if (!patched.ok) summary += ": " + patched.why;
-        std::vector<std::string> lines = claim.ok ? patched.diff : claim.diff;
-        if (!ok) {
-            // What the crash left, for the recovery to deal with.
-            for (const std::string& line :
-                 TreeDifferences(crashed.record.after, expected_.before)) {
-                lines.push_back("left by the crash: " + line);
-            }
+        // What the crash left, for the recovery to deal with.
+        std::vector<std::string> left;
+        for (const std::string& line : TreeDifferences(crashed.record.after, expected_.before)) {
+            left.push_back("left by the crash: " + line);
         }
-        Explain("run:", crashed, !claim.ok, &lines);
-        Explain("rerun:", rerun, !ok, &lines);
-        Note(heading, ok, summary, lines);
+        ThenRerun(&figure, heading, game.path(), crashed, JudgeClaim(crashed.record, expected_),
+                  powerCut ? ", " + std::to_string(lost) + " files lost unflushed data" : "", left);
     }
     seconds_.emplace_back(sweep, watch.Seconds());
 }
@@ -428,8 +432,8 @@ void Sweeper::SecondSweep() {
     std::vector<First> firsts;
     const uint64_t stride = options_.secondStride == 0 ? 1 : options_.secondStride;
     for (uint64_t n = 1; n <= clean_.size(); n += stride) {
-        firsts.push_back({"crash after N=" + std::to_string(n) + " (" + Describe(clean_, n) + ")",
-                          n + 1, 0});
+        firsts.push_back(
+            {"crash after N=" + std::to_string(n) + " (" + Describe(clean_, n) + ")", n + 1, 0});
     }
     bool committed = false;
     for (const DiskOpRecord& op : clean_) {
@@ -461,8 +465,8 @@ void Sweeper::SecondSweep() {
             log = RunPatch(scenario_, game.path(), &sound, options_.timeoutMs).log;
         }
         for (uint64_t m = 1; m <= log.size(); m += stride) {
-            const std::string heading = cause + ", then M=" + std::to_string(m) + " (" +
-                                        Describe(log, m) + ") fails";
+            const std::string heading =
+                cause + ", then M=" + std::to_string(m) + " (" + Describe(log, m) + ") fails";
             SetCurrentCase(heading);
             GameFolder game(left, options_.workBase);
             FaultDisk disk(*scenario_.payloads);
@@ -473,19 +477,7 @@ void Sweeper::SecondSweep() {
                 run.record.errorBoxes == 0) {
                 claim = Verdict{false, "interrupted without an error box", {}};
             }
-            Verdict patched;
-            const RunResult rerun = Rerun(heading, game.path(), &patched);
-            const bool ok = claim.ok && patched.ok;
-            ++figure.tested;
-            if (ok) ++figure.passed;
-            std::string summary = "run " + Summary(run.record);
-            if (!claim.ok) summary += ": " + claim.why;
-            summary += "; rerun " + Summary(rerun.record);
-            if (!patched.ok) summary += ": " + patched.why;
-            std::vector<std::string> lines = claim.ok ? patched.diff : claim.diff;
-            Explain("run:", run, !ok, &lines);
-            Explain("rerun:", rerun, !ok, &lines);
-            Note(heading, ok, summary, lines);
+            ThenRerun(&figure, heading, game.path(), run, claim);
         }
     }
     seconds_.emplace_back("second", watch.Seconds());
@@ -514,27 +506,14 @@ void Sweeper::AgainSweep() {
         log = run.log;
     }
     for (uint64_t m : Numbers(log.size())) {
-        const std::string heading = scenario_.name + " again, M=" + std::to_string(m) + " (" +
-                                    Describe(log, m) + ") fails";
+        const std::string heading =
+            scenario_.name + " again, M=" + std::to_string(m) + " (" + Describe(log, m) + ") fails";
         SetCurrentCase(heading);
         GameFolder game(patched, options_.workBase);
         FaultDisk disk(*scenario_.payloads);
         disk.FailAt({m});
         const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
-        const Verdict kept = JudgeAgain(run.record, expected_);
-        Verdict whole;
-        const RunResult rerun = Rerun(heading, game.path(), &whole);
-        const bool ok = kept.ok && whole.ok;
-        ++figure.tested;
-        if (ok) ++figure.passed;
-        std::string summary = "run " + Summary(run.record);
-        if (!kept.ok) summary += ": " + kept.why;
-        summary += "; rerun " + Summary(rerun.record);
-        if (!whole.ok) summary += ": " + whole.why;
-        std::vector<std::string> lines = kept.ok ? whole.diff : kept.diff;
-        Explain("run:", run, !ok, &lines);
-        Explain("rerun:", rerun, !ok, &lines);
-        Note(heading, ok, summary, lines);
+        ThenRerun(&figure, heading, game.path(), run, JudgeAgain(run.record, expected_));
     }
     seconds_.emplace_back("again", watch.Seconds());
 }

@@ -101,6 +101,12 @@ private:
     // fresh start of the program would; *patched says whether it ended as
     // a clean run does.
     RunResult Rerun(const std::string& heading, const std::string& folder, Verdict* patched) const;
+    // Counts and notes one case: `run` in `folder`, judged by `verdict`
+    // (`aside` added to its summary), then a rerun on a sound disk, which
+    // must leave the clean run's folder. failureLines go with a failure.
+    void ThenRerun(Figure* figure, const std::string& heading, const std::string& folder,
+                   const RunResult& run, const Verdict& verdict, const std::string& aside = "",
+                   const std::vector<std::string>& failureLines = {});
 
     const Scenario& scenario_;
     SweepOptions options_;

@@ -263,8 +263,8 @@ int FaultDisk::ApplyPowerCut() {
     for (const auto& file : durable_) {
         const Durable& state = file.second;
         struct stat info;
-        if (!state.dirty || stat(file.first.c_str(), &info) != 0 ||
-            info.st_dev != state.device || info.st_ino != state.inode) {
+        if (!state.dirty || stat(file.first.c_str(), &info) != 0 || info.st_dev != state.device ||
+            info.st_ino != state.inode) {
             continue;  // flushed, gone, or another file by now
         }
         const mode_t mode = info.st_mode;

@@ -37,7 +37,8 @@ std::string BackupRecordBody(const JournalBackup& backup) {
 
 std::string JournalBytes(const std::vector<JournalBackup>& backups, bool committed) {
     std::string bytes = JournalHeader();
-    for (const JournalBackup& backup : backups) bytes += JournalRecord('B', BackupRecordBody(backup));
+    for (const JournalBackup& backup : backups)
+        bytes += JournalRecord('B', BackupRecordBody(backup));
     if (committed) bytes += JournalRecord('C', "");
     return bytes;
 }

@@ -148,7 +148,8 @@ uint32_t FlushFolder(const std::string& path) {
     close(fd);
     // A file system that cannot sync a folder (EINVAL) keeps its entries
     // as it keeps them; there is nothing more to ask of it.
-    if (result != 0 && failure != EINVAL) return failure == EIO ? kErrorWriteFault : ErrnoToWin32(failure);
+    if (result != 0 && failure != EINVAL)
+        return failure == EIO ? kErrorWriteFault : ErrnoToWin32(failure);
     return kErrorSuccess;
 }
 

@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kMaxChunk = size_t{1} << 30;  // per read or write system call
 
 class PosixFile : public IOsFile {
-  public:
+public:
     PosixFile(int fd, uint32_t access, uint64_t share_id)
         : fd_(fd), access_(access), share_id_(share_id) {}
     ~PosixFile() override { Close(); }
@@ -152,7 +152,7 @@ class PosixFile : public IOsFile {
         return kErrorSuccess;
     }
 
-  private:
+private:
     int fd_;
     uint32_t access_;
     uint64_t share_id_;

@@ -11,7 +11,7 @@ namespace platform {
 namespace {
 
 class PosixPlatform : public IPlatform {
-  public:
+public:
     std::unique_ptr<IOsFile> OpenFile(const std::string& path, uint32_t access, uint32_t share,
                                       uint32_t disposition, uint32_t* error) override {
         return posix::OpenFile(path, access, share, disposition, error);
@@ -53,7 +53,7 @@ class PosixPlatform : public IPlatform {
     uint32_t CurrentThreadId() override { return posix::CurrentThreadId(); }
     void SleepMs(uint32_t milliseconds) override { posix::SleepMs(milliseconds); }
 
-  private:
+private:
     posix::MemoryRegistry registry_;
 };
 

@@ -1,0 +1,55 @@
+// The reader of the backup journal on arbitrary bytes: whatever a damaged or
+// crafted journal holds, it is read as a journal or refused, and what it
+// lists never names a file outside the game folder.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "engine/backup_journal.h"
+#include "platform/cp932.h"
+
+namespace {
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+// No drive, no leading separator, and no step up or in place between
+// separators.
+bool Below(const std::string& name) {
+    std::string part;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && platform::IsLeadByte(static_cast<unsigned char>(name[i]))) {
+            part += name.substr(i, 2);
+            ++i;
+        } else if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+            if (part.empty() || part == "." || part == "..") return false;
+            part.clear();
+        } else if (name[i] == ':') {
+            return false;
+        } else {
+            part += name[i];
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    CBackupJournal::Contents contents;
+    if (!CBackupJournal::Parse(bytes, &contents)) return 0;
+    for (const CBackupJournal::Entry& entry : contents.entries) {
+        Require(Below(entry.original));
+        Require(Below(entry.backup));
+        Require(entry.backup.size() >= 4);
+    }
+    // Read again, the same.
+    CBackupJournal::Contents again;
+    Require(CBackupJournal::Parse(bytes, &again));
+    Require(again.entries.size() == contents.entries.size() &&
+            again.committed == contents.committed);
+    return 0;
+}

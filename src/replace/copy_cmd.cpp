@@ -87,13 +87,12 @@ void CopyCmd::Exec() {
     }
     // The target is made anew, never truncated: a file that a failed search
     // or a failed rename kept in place cannot lose its bytes.
-    const uint32_t disposition = platform::kCreateNew;
     CFileNormal out;
     if (Failed(out.Open(target, platform::kGenericRead | platform::kGenericWrite,
-                        platform::kShareRead, disposition))) {
+                        platform::kShareRead, platform::kCreateNew))) {
         throw MessageError(text::kCopyTargetOpenFailed, target.c_str());
     }
-    if (!backedUp || backups_.empty()) journal.NoteNewFile(target);
+    if (backups_.empty()) journal.NoteNewFile(target);
     auto read = [&](std::vector<char>& buffer, uint32_t* done) {
         if (Failed(payload.Read(buffer.data(), kChunk, done))) {
             throw MessageError(text::kCopySourceReadFailed, arg[2].c_str());

@@ -228,6 +228,12 @@ RunResult RunPatch(const Scenario& scenario, const std::string& folder, FaultDis
     return result;
 }
 
+RunResult Sweeper::RunFailing(const std::string& folder, const std::set<uint64_t>& failAt) const {
+    FaultDisk disk(*scenario_.payloads);
+    disk.FailAt(failAt);
+    return RunPatch(scenario_, folder, &disk, options_.timeoutMs);
+}
+
 Sweeper::Sweeper(const Scenario& scenario, const SweepOptions& options)
     : scenario_(scenario), options_(options) {
     expected_.before = TreeOf(scenario.game);
@@ -347,9 +353,7 @@ void Sweeper::FaultSweep() {
             scenario_.name + " fault N=" + std::to_string(n) + " (" + Describe(clean_, n) + ")";
         SetCurrentCase(heading);
         GameFolder game(scenario_, options_.workBase);
-        FaultDisk disk(*scenario_.payloads);
-        disk.FailAt({n});
-        const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+        const RunResult run = RunFailing(game.path(), {n});
         const Verdict verdict = JudgeFault(run.record, expected_);
         Figure& figure = figures_["fault"];
         ++figure.tested;
@@ -469,9 +473,7 @@ void Sweeper::SecondSweep() {
                 cause + ", then M=" + std::to_string(m) + " (" + Describe(log, m) + ") fails";
             SetCurrentCase(heading);
             GameFolder game(left, options_.workBase);
-            FaultDisk disk(*scenario_.payloads);
-            disk.FailAt({m});
-            const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+            const RunResult run = RunFailing(game.path(), {m});
             Verdict claim = JudgeClaim(run.record, expected_);
             if (claim.ok && run.record.outcome == Outcome::kInterrupted &&
                 run.record.errorBoxes == 0) {
@@ -510,9 +512,7 @@ void Sweeper::AgainSweep() {
             scenario_.name + " again, M=" + std::to_string(m) + " (" + Describe(log, m) + ") fails";
         SetCurrentCase(heading);
         GameFolder game(patched, options_.workBase);
-        FaultDisk disk(*scenario_.payloads);
-        disk.FailAt({m});
-        const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+        const RunResult run = RunFailing(game.path(), {m});
         ThenRerun(&figure, heading, game.path(), run, JudgeAgain(run.record, expected_));
     }
     seconds_.emplace_back("again", watch.Seconds());
@@ -541,9 +541,7 @@ void Sweeper::RestoreSweep() {
     std::vector<DiskOpRecord> log;
     {
         GameFolder game(scenario_, options_.workBase);
-        FaultDisk disk(*scenario_.payloads);
-        disk.FailAt({first});
-        const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+        const RunResult run = RunFailing(game.path(), {first});
         if (run.record.outcome != Outcome::kInterrupted) {
             std::vector<std::string> lines;
             Explain("", run, true, &lines);
@@ -559,9 +557,7 @@ void Sweeper::RestoreSweep() {
                                     Describe(log, m) + ") after " + cause;
         SetCurrentCase(heading);
         GameFolder game(scenario_, options_.workBase);
-        FaultDisk disk(*scenario_.payloads);
-        disk.FailAt({first, m});
-        const RunResult run = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
+        const RunResult run = RunFailing(game.path(), {first, m});
         const Verdict restored = JudgeRestore(run.record, expected_, GroupsOf(log[m - 1]));
         const std::vector<FileDifference> left = LeftAfterInterruption(run.record.after, expected_);
         Verdict patched;

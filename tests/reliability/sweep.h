@@ -101,6 +101,9 @@ private:
     // fresh start of the program would; *patched says whether it ended as
     // a clean run does.
     RunResult Rerun(const std::string& heading, const std::string& folder, Verdict* patched) const;
+    // The patch run in `folder` on a disk on which the operations `failAt`
+    // fail, each once.
+    RunResult RunFailing(const std::string& folder, const std::set<uint64_t>& failAt) const;
     // Counts and notes one case: `run` in `folder`, judged by `verdict`
     // (`aside` added to its summary), then a rerun on a sound disk, which
     // must leave the clean run's folder. failureLines go with a failure.

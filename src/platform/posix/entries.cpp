@@ -29,6 +29,13 @@ Resolved Look(const std::string& path) {
     return found;
 }
 
+// Looks a path up that must name something: 0, or why it cannot be used.
+uint32_t LookExisting(const std::string& path, Resolved* found) {
+    *found = Look(path);
+    if (found->error) return found->error;
+    return found->exists ? kErrorSuccess : kErrorFileNotFound;
+}
+
 bool SameFolder(const std::string& a, const std::string& b) {
     struct stat info_a, info_b;
     if (stat(a.empty() ? "." : a.c_str(), &info_a) != 0) return false;
@@ -102,9 +109,8 @@ uint32_t Rename(const std::string& from, const std::string& to) {
 
 uint32_t Remove(const std::string& path) {
     auto lock = Shares().Lock();
-    Resolved file = Look(path);
-    if (file.error) return file.error;
-    if (!file.exists) return kErrorFileNotFound;
+    Resolved file;
+    if (uint32_t error = LookExisting(path, &file)) return error;
     struct stat info;
     if (lstat(file.path.c_str(), &info) != 0) return ErrnoToWin32(errno);
     if (S_ISDIR(info.st_mode)) return kErrorAccessDenied;
@@ -118,9 +124,8 @@ uint32_t Remove(const std::string& path) {
 
 uint32_t SetReadOnly(const std::string& path, bool read_only) {
     auto lock = Shares().Lock();
-    Resolved file = Look(path);
-    if (file.error) return file.error;
-    if (!file.exists) return kErrorFileNotFound;
+    Resolved file;
+    if (uint32_t error = LookExisting(path, &file)) return error;
     struct stat info;
     if (stat(file.path.c_str(), &info) != 0) return ErrnoToWin32(errno);
     mode_t mode = info.st_mode & 07777;
@@ -167,9 +172,8 @@ uint32_t MakeFolder(const std::string& path) {
 
 uint32_t RemoveFolder(const std::string& path) {
     auto lock = Shares().Lock();
-    Resolved folder = Look(path);
-    if (folder.error) return folder.error;
-    if (!folder.exists) return kErrorFileNotFound;
+    Resolved folder;
+    if (uint32_t error = LookExisting(path, &folder)) return error;
     struct stat info;
     if (lstat(folder.path.c_str(), &info) != 0) return ErrnoToWin32(errno);
     if (!S_ISDIR(info.st_mode)) return kErrorDirectory;

@@ -25,7 +25,10 @@ using Strings = std::vector<std::string>;
 
 class PatchRunTest : public ::testing::Test {
 protected:
-    PatchRunTest() { engine.SetPauseMs(0); }
+    PatchRunTest() {
+        engine.SetPauseMs(0);
+        engine.SetProgressIntervalMs(0);  // every report as the command makes it
+    }
 
     // Loads a script and chooses the temporary game folder.
     void Start(const std::string& script = "") {

@@ -127,7 +127,7 @@ void ArcBackupCmd::CopyBack(const CString& backup, const CString& original, cons
         if (Failed(out.Write(buffer.data(), done))) {
             throw MessageError(text::kBackupWriteFailed, named.c_str());
         }
-        owner->PostPatch(PATCH_PROGRESS, static_cast<int>(done));
+        owner->ReportProgress(static_cast<int>(done));
     } while (done == kChunk);
     in.Close();
     // On the disk before the run can commit to it.

@@ -221,7 +221,7 @@ void UpdateCmd::Exec() {
     do {
         if (Failed(payload.Read(buffer.data(), kChunk, &done))) throw payloadFailed();
         if (Failed(data.Write(buffer.data(), done))) throw dataWriteFailed();
-        owner->PostPatch(PATCH_PROGRESS, static_cast<int>(done));
+        owner->ReportProgress(static_cast<int>(done));
     } while (done == kChunk);
     if (Failed(data.Flush()) || Failed(data.Close())) throw dataWriteFailed();
 }

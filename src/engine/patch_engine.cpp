@@ -138,6 +138,7 @@ void CPatchEngine::RunWorker() {
             if (!command) break;
             if (command->done == 0 && command->Check()) {
                 command->Exec();
+                FlushProgress();
                 ran = 1;
             }
             platform::Current().SleepMs(pauseMs_);
@@ -156,6 +157,8 @@ void CPatchEngine::RunWorker() {
         }
         return;
     } catch (...) {
+        // All of a run's progress comes before its end code.
+        FlushProgress();
         ErrorBox(view_, CurrentErrorText());
     }
     PostPatch(PATCH_ABORTED, 0);

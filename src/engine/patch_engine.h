@@ -9,6 +9,7 @@
 #include "engine/backup_journal.h"
 #include "engine/cmd_factory.h"
 #include "engine/critical_section.h"
+#include "engine/progress_gate.h"
 #include "engine/run_context.h"
 #include "platform/platform.h"
 
@@ -57,6 +58,12 @@ public:
 
     // Posts a WM_PATCH report from any thread.
     void PostPatch(int code, int value) { view_.PostPatchMessage(code, value); }
+    // A command's report of the bytes it has just processed. They reach the
+    // window as PATCH_PROGRESS, gathered: at most one report per interval,
+    // and what is left when the command's work ends (FlushProgress, which
+    // the run calls after each command).
+    void ReportProgress(int bytes) { progress_.Add(bytes); }
+    void FlushProgress() { progress_.Flush(); }
     IRunContext& View() { return view_; }
     // The journal of the backups of the run under way (or, outside a run,
     // of the commands executed on their own), for the run folder.
@@ -68,6 +75,9 @@ public:
 
     // The pause after every command (100 ms; tests and tools shorten it).
     void SetPauseMs(uint32_t milliseconds) { pauseMs_ = milliseconds; }
+    // The least time between two progress reports to the window (30 ms; 0
+    // passes on every report as it comes, for tests of the reports).
+    void SetProgressIntervalMs(uint32_t milliseconds) { progress_.SetIntervalMs(milliseconds); }
 
 private:
     bool StartLoaded(bool fromPayloads, const CString& script);
@@ -82,6 +92,7 @@ private:
     CCriticalSection lock_;
     int64_t workTotal_ = 0;
     int64_t workDone_ = 0;
+    CProgressGate progress_{[this](int bytes) { PostPatch(PATCH_PROGRESS, bytes); }};
     std::unique_ptr<platform::IThread> worker_;
     CmdFactory factory_;
     std::unique_ptr<CBackupJournal> journal_;

@@ -77,6 +77,7 @@ public:
     std::unique_ptr<IRecursiveLock> NewLock() override { return target_.NewLock(); }
     uint32_t CurrentThreadId() override { return target_.CurrentThreadId(); }
     void SleepMs(uint32_t milliseconds) override { target_.SleepMs(milliseconds); }
+    uint64_t MonotonicMs() override { return target_.MonotonicMs(); }
     VersionInfoStatus LoadVersionInfo(const std::string& path,
                                       std::unique_ptr<IVersionInfo>* out) override {
         return target_.LoadVersionInfo(path, out);

@@ -229,6 +229,9 @@ public:
     virtual std::unique_ptr<IRecursiveLock> NewLock() = 0;
     virtual uint32_t CurrentThreadId() = 0;
     virtual void SleepMs(uint32_t milliseconds) = 0;
+    // Milliseconds from a fixed point in the past, never going back (as
+    // GetTickCount64 gives them); only differences mean anything.
+    virtual uint64_t MonotonicMs() = 0;
 
     // Version information and the program's own file. Unless a platform
     // answers otherwise, these are the system's own answers, defined beside

@@ -97,7 +97,7 @@ void CopyCmd::Exec() {
         if (Failed(payload.Read(buffer.data(), kChunk, done))) {
             throw MessageError(text::kCopySourceReadFailed, arg[2].c_str());
         }
-        owner->PostPatch(PATCH_PROGRESS, static_cast<int>(*done));
+        owner->ReportProgress(static_cast<int>(*done));
     };
     auto write = [&](const std::vector<char>& buffer, uint32_t count) {
         if (Failed(out.Write(buffer.data(), count))) {

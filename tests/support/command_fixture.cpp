@@ -118,6 +118,7 @@ std::unique_ptr<platform::IOsFile> FailingDisk::OpenFile(const std::string& path
 
 CommandTest::CommandTest() {
     engine.SetPauseMs(0);
+    engine.SetProgressIntervalMs(0);  // every block's report, as the command makes it
     engine.SetGameFolder(game.path());
 }
 

@@ -9,7 +9,7 @@ void ProbeCmd::Exec() {
     log_->Add(name_ + ".Exec");
     GetGameDir(gameDirSeen);
     if (onExec) onExec();
-    for (int bytes : progress) owner->PostPatch(PATCH_PROGRESS, bytes);
+    for (int bytes : progress) owner->ReportProgress(bytes);
     Raise(execFault);
     if (doneAfterExec) checkResult = 0;
 }

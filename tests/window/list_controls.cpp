@@ -3,11 +3,13 @@
 //
 //   id <TAB> left,top,right,bottom <TAB> class <TAB> enabled|disabled <TAB> text
 //
-// The rectangle is in the window's client coordinates; the id is signed
-// (a static without an id shows -1). Line breaks inside a text print as
-// "\n", a tab as "\t".
+// The rectangle is in the window's client coordinates (with --screen in
+// screen coordinates, which are the X display's under Wine); the id is
+// signed (a static without an id shows -1). Line breaks inside a text print
+// as "\n", a tab as "\t".
 //
-//   list_controls [--wait MS] TITLE     exit 0: listed; 1: no such window
+//   list_controls [--screen] [--wait MS] TITLE
+//                                       exit 0: listed; 1: no such window
 //   list_controls --windows             every visible top-level window:
 //                                       class <TAB> title
 //   list_controls --acp                 "acp N": the ANSI code page
@@ -103,12 +105,12 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
     return TRUE;
 }
 
-void PrintControls(HWND parent) {
+void PrintControls(HWND parent, bool screen) {
     // Direct children in Z order, which is the template's order.
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT rect = {};
         GetWindowRect(child, &rect);
-        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+        if (!screen) MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
         wchar_t line[128];
         swprintf(line, 128, L"%d\t%ld,%ld,%ld,%ld\t", GetDlgCtrlID(child), rect.left, rect.top,
                  rect.right, rect.bottom);
@@ -121,8 +123,9 @@ void PrintControls(HWND parent) {
 }
 
 int Usage() {
-    Write("usage: list_controls [--wait MS] TITLE\n       list_controls --windows\n"
-          "       list_controls --acp\n");
+    Write(
+        "usage: list_controls [--screen] [--wait MS] TITLE\n       list_controls --windows\n"
+        "       list_controls --acp\n");
     return 2;
 }
 
@@ -138,10 +141,15 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     DWORD waitMs = 0;
+    bool screen = false;
     int at = 1;
-    if (argc == 4 && std::wcscmp(argv[1], L"--wait") == 0) {
-        waitMs = static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10));
-        at = 3;
+    if (at < argc - 1 && std::wcscmp(argv[at], L"--screen") == 0) {
+        screen = true;
+        ++at;
+    }
+    if (at + 2 < argc && std::wcscmp(argv[at], L"--wait") == 0) {
+        waitMs = static_cast<DWORD>(std::wcstoul(argv[at + 1], nullptr, 10));
+        at += 2;
     }
     if (at != argc - 1) return Usage();
 
@@ -156,6 +164,6 @@ int wmain(int argc, wchar_t** argv) {
         Write("no visible window titled " + Utf8(argv[at]) + "\n");
         return 1;
     }
-    PrintControls(search.found);
+    PrintControls(search.found, screen);
     return 0;
 }

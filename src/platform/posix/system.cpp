@@ -52,6 +52,7 @@ public:
     std::unique_ptr<IRecursiveLock> NewLock() override { return posix::NewLock(); }
     uint32_t CurrentThreadId() override { return posix::CurrentThreadId(); }
     void SleepMs(uint32_t milliseconds) override { posix::SleepMs(milliseconds); }
+    uint64_t MonotonicMs() override { return posix::MonotonicMs(); }
 
 private:
     posix::MemoryRegistry registry_;

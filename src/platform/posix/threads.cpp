@@ -13,7 +13,7 @@ namespace platform::posix {
 namespace {
 
 class PosixThread : public IThread {
-  public:
+public:
     explicit PosixThread(std::function<void()> body) : thread_(std::move(body)) {}
     ~PosixThread() override { Join(); }
     PosixThread(const PosixThread&) = delete;
@@ -29,17 +29,17 @@ class PosixThread : public IThread {
         }
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::thread thread_;
 };
 
 class PosixLock : public IRecursiveLock {
-  public:
+public:
     void Enter() override { mutex_.lock(); }
     void Leave() override { mutex_.unlock(); }
 
-  private:
+private:
     std::recursive_mutex mutex_;
 };
 
@@ -66,6 +66,12 @@ void SleepMs(uint32_t milliseconds) {
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+}
+
+uint64_t MonotonicMs() {
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 }  // namespace platform::posix

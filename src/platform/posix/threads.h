@@ -1,4 +1,4 @@
-// Threads, locks, thread ids and sleeping on POSIX.
+// Threads, locks, thread ids, sleeping and the clock on POSIX.
 #pragma once
 
 #include <cstdint>
@@ -15,5 +15,6 @@ std::unique_ptr<IRecursiveLock> NewLock();
 // The kernel's id of the calling thread: unique among the live threads.
 uint32_t CurrentThreadId();
 void SleepMs(uint32_t milliseconds);
+uint64_t MonotonicMs();
 
 }  // namespace platform::posix

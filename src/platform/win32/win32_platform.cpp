@@ -305,6 +305,7 @@ public:
     std::unique_ptr<IRecursiveLock> NewLock() override { return std::make_unique<Win32Lock>(); }
     uint32_t CurrentThreadId() override { return GetCurrentThreadId(); }
     void SleepMs(uint32_t milliseconds) override { Sleep(milliseconds); }
+    uint64_t MonotonicMs() override { return GetTickCount64(); }
 };
 
 }  // namespace

@@ -13,6 +13,13 @@ namespace {
 // Opens the browser on the initial folder; `data` is its wide text.
 int CALLBACK SelectInitialFolder(HWND browser, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED && data != 0) {
+        // Twice. Wine matches the path's folders with the tree's items by
+        // their whole item ids, access times included, and its first look
+        // at the path reads those folders, which can move their access
+        // times: the first selection then finds no match and the browser
+        // stays on the desktop. The second matches. Windows just selects
+        // the same folder again.
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, data);
         SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, data);
     }
     return 0;

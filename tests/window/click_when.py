@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """The pointer of the window test: a move, or a click at a chosen moment.
 
-    click_when.py [--move-only | --no-move] [--when-exists PATH] [--timeout SECONDS] X Y
+    click_when.py [--move-only | --no-move] [--when-exists PATH [--at-least BYTES]]
+                  [--timeout SECONDS] X Y
 
 Moves the pointer to X, Y on the display named by DISPLAY (from another
 point first, so that the window sees a move), waits until PATH exists when
-one is given (looking every millisecond), then presses and releases the left
+one is given (and holds at least BYTES; looking every millisecond), then presses and releases the left
 button there. Prints "BEFORE AFTER": CLOCK_MONOTONIC in milliseconds just
 before the click was sent and just after the X server had it (with
 --move-only: the move, and no click). --no-move clicks wherever the pointer
@@ -57,12 +58,20 @@ class Pointer:
         self.done()
 
 
+def grown(path, size):
+    try:
+        return os.stat(path).st_size >= size
+    except FileNotFoundError:
+        return False
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     how = parser.add_mutually_exclusive_group()
     how.add_argument("--move-only", action="store_true")
     how.add_argument("--no-move", action="store_true")
     parser.add_argument("--when-exists", metavar="PATH")
+    parser.add_argument("--at-least", type=int, default=0, metavar="BYTES")
     parser.add_argument("--timeout", type=float, default=60.0, metavar="SECONDS")
     parser.add_argument("x", type=int)
     parser.add_argument("y", type=int)
@@ -79,9 +88,10 @@ def main():
             return 0
     if args.when_exists:
         deadline = time.monotonic() + args.timeout
-        while not os.path.exists(args.when_exists):
+        while not grown(args.when_exists, args.at_least):
             if time.monotonic() > deadline:
-                print(f"{args.when_exists} did not appear within {args.timeout:g}s", file=sys.stderr)
+                print(f"{args.when_exists} did not reach {args.at_least} bytes within "
+                      f"{args.timeout:g}s", file=sys.stderr)
                 return 1
             time.sleep(0.001)
     before = now_ms()

@@ -536,15 +536,18 @@ run_abort_during_copy() {
   moved=$(python3 "$root/tests/window/click_when.py" --move-only $point 2>"$logs/$tag.move.log")
   sleep 0.3
   press "$dialog_id" Return || { fail "$tag: could not press Return in the dialog"; return; }
-  # The copy has begun once the old movie.dat is put aside.
+  # Half way through the copy, when a dialog that trailed the work would be
+  # furthest behind: the new movie.dat half written (the old one is far
+  # smaller).
   # shellcheck disable=SC2086  # "X Y"
-  if ! times=$(python3 "$root/tests/window/click_when.py" --no-move --when-exists "$game/movie.bak" \
-                 --timeout 60 $point 2>"$logs/$tag.click.log"); then
+  if ! times=$(python3 "$root/tests/window/click_when.py" --no-move --when-exists "$game/movie.dat" \
+                 --at-least $((large_mib << 19)) --timeout 60 $point 2>"$logs/$tag.click.log"); then
     fail "$tag: clicking 中止 during the copy: $(cat "$logs/$tag.click.log")"
     return
   fi
   local copied
   copied=$(stat -c %s "$game/movie.dat" 2>/dev/null || echo 0)
+  echo "moved $moved clicked $times copied $copied" >"$logs/$tag.times"
   local boxes=$logs/$tag.boxes
   if dismiss_boxes_until "パッチ処理は途中で中断されました" "$boxes" &&
      [[ $(wc -l <"$boxes") -eq 1 ]]; then

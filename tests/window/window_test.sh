@@ -517,6 +517,23 @@ EOF
 }
 
 # ---- clicks during the large copy ----
+# The end of a run of the large patch: one message box, $3, and no other;
+# then the program is closed and the game folder $2 compared with $4. $1 the
+# tag, $5 what passing means.
+finish_large_run() {
+  local tag=$1 game=$2 final=$3 expected=$4 boxes=$logs/$1.boxes
+  if dismiss_boxes_until "$final" "$boxes" && [[ $(wc -l <"$boxes") -eq 1 ]]; then
+    pass "$tag: $5"
+  else
+    fail "$tag: expected only \"$final\"; the boxes were: $(tr '\n' '|' <"$boxes")"
+    return 1  # the next start of Wine ends the program
+  fi
+  press "$box_id" Return
+  wait_for 10 "the last message box to close" window_gone "$box_id" || return 1
+  close_patch "$tag"
+  same_folder "$tag" "$game" "$expected"
+}
+
 # "中止" while the large file is being copied: the run ends as interrupted
 # after that copy, with every file put back. The program runs with Wine's
 # message trace, and the time from the click to the dialog's WM_COMMAND
@@ -548,18 +565,8 @@ run_abort_during_copy() {
   local copied
   copied=$(stat -c %s "$game/movie.dat" 2>/dev/null || echo 0)
   echo "moved $moved clicked $times copied $copied" >"$logs/$tag.times"
-  local boxes=$logs/$tag.boxes
-  if dismiss_boxes_until "パッチ処理は途中で中断されました" "$boxes" &&
-     [[ $(wc -l <"$boxes") -eq 1 ]]; then
-    pass "$tag: a click on 中止 during the ${large_mib} MiB copy ends the run as interrupted"
-  else
-    fail "$tag: after a click on 中止 during the copy the boxes were: $(tr '\n' '|' <"$boxes")"
-    find_box && press "$box_id" Return
-  fi
-  press "$box_id" Return
-  wait_for 10 "the last message box to close" window_gone "$box_id" || return
-  close_patch "$tag"
-  same_folder "$tag" "$game" "$work/large-untouched"
+  finish_large_run "$tag" "$game" "パッチ処理は途中で中断されました" "$work/large-untouched" \
+    "a click on 中止 during the ${large_mib} MiB copy ends the run as interrupted"
 
   # The trace's lines start "SECONDS.MS:"; the button's text is 中止.
   local handled hovered
@@ -611,17 +618,8 @@ run_folder_during_copy() {
     press "$browser" Escape
     wait_for 10 "the browser to close" window_gone "$browser"
   fi
-  local boxes=$logs/$tag.boxes
-  if dismiss_boxes_until "パッチ処理は正常に終了しました" "$boxes" &&
-     [[ $(wc -l <"$boxes") -eq 1 ]]; then
-    pass "$tag: the run went on and finished"
-  else
-    fail "$tag: the boxes were: $(tr '\n' '|' <"$boxes")"
-  fi
-  press "$box_id" Return
-  wait_for 10 "the last message box to close" window_gone "$box_id" || return
-  close_patch "$tag"
-  same_folder "$tag" "$game" "$work/large-reference"
+  finish_large_run "$tag" "$game" "パッチ処理は正常に終了しました" "$work/large-reference" \
+    "the run went on and finished"
   rm -rf "$game"
 }
 

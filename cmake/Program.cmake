@@ -3,9 +3,17 @@
 # patches.
 
 # ---- the dialog logic, apart from the window system ----
-add_library(patch_ui STATIC src/ui/main_dlg.cpp)
-target_link_libraries(patch_ui PUBLIC patch_core)
+patch_layer_view(ui BELOW base platform fileio engine archive replace wiring)
+add_library(patch_ui STATIC src/ui/main_dlg.cpp "${patch_texts_dir}/ui/texts.cpp")
+target_link_libraries(patch_ui PUBLIC patch_wiring)
 target_compile_options(patch_ui PRIVATE ${PATCHER_WARNINGS})
+patch_use_view(patch_ui ui)
+add_custom_command(
+  OUTPUT "${patch_texts_dir}/ui/texts.h" "${patch_texts_dir}/ui/texts.cpp"
+  COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/tools/gen_texts.py"
+          "${patch_texts_dir}" ui ${patch_text_tables}
+  DEPENDS ${patch_text_tables} "${CMAKE_SOURCE_DIR}/tools/gen_texts.py"
+  COMMENT "Generating the CP932 texts of ui")
 
 if(NOT WIN32)
   return()
@@ -23,6 +31,7 @@ add_library(patch_program_win32 OBJECT
   src/ui/main.cpp src/ui/win32_main_view.cpp src/ui/select_folder.cpp)
 target_link_libraries(patch_program_win32 PUBLIC patch_ui)
 target_compile_options(patch_program_win32 PRIVATE ${PATCHER_WARNINGS})
+patch_use_view(patch_program_win32 ui)
 
 set_source_files_properties("${program_rc}" PROPERTIES
   COMPILE_OPTIONS --codepage=65001
@@ -44,15 +53,17 @@ target_link_options(patch_program PRIVATE -municode)
 # the link in the kit folder.
 set(kit_dir "${CMAKE_BINARY_DIR}/kit")
 
-add_library(patch_program_kit STATIC
-  $<TARGET_OBJECTS:patch_program_win32>
-  $<TARGET_OBJECTS:patch_ui>
-  $<TARGET_OBJECTS:patch_core>
-  $<TARGET_OBJECTS:patch_platform>)
+set(program_layers patch_ui patch_wiring patch_replace patch_archive patch_engine patch_fileio
+  patch_platform patch_base)
+set(program_objects $<TARGET_OBJECTS:patch_program_win32>)
+foreach(layer ${program_layers})
+  list(APPEND program_objects $<TARGET_OBJECTS:${layer}>)
+endforeach()
+add_library(patch_program_kit STATIC ${program_objects})
 set_target_properties(patch_program_kit PROPERTIES
   OUTPUT_NAME patch_program
   ARCHIVE_OUTPUT_DIRECTORY "${kit_dir}")
-add_dependencies(patch_program_kit patch_program_win32 patch_ui patch_core patch_platform)
+add_dependencies(patch_program_kit patch_program_win32 ${program_layers})
 
 # -s: the program a player gets carries no symbols.
 set(kit_link_args -s -static -mwindows -municode

@@ -14,9 +14,10 @@
 #include "archive/arc_format.h"
 #include "archive/arc_index.h"
 #include "archive/file_arc.h"
-#include "engine/errors.h"
+#include "base/byte_order.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "memory_file.h"
-#include "platform/cp932.h"
 #include "platform/platform.h"
 
 namespace {
@@ -33,7 +34,7 @@ const char kFolder[] = "/fuzz-in-memory";
 
 fuzz::MemoryFiles& Files() {
     static fuzz::MemoryFiles files(platform::System());
-    static platform::ScopedPlatform inPlace(&files);
+    static platform::ScopedFileSystem inPlace(&files);
     return files;
 }
 
@@ -43,11 +44,11 @@ std::set<CString> Extensions(const std::string& index) {
     std::set<CString> found = {"", "prs", "bin", "ogg"};
     size_t at = 0;
     while (index.size() - at >= 4 && found.size() < kMostNames) {
-        uint32_t length = arc::GetU32(index.data() + at);
+        uint32_t length = le::GetU32(index.data() + at);
         at += 4;
         if (length > index.size() - at) break;
         CString name = arc::Unscramble(index.substr(at, length));
-        size_t dot = platform::FindLastOf(name, ".");
+        size_t dot = cp932::FindLastOf(name, ".");
         found.insert(dot == CString::npos ? CString() : name.substr(dot + 1));
         at += length;
         if (index.size() - at < 6) break;

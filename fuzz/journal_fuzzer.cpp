@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/cp932.h"
 #include "engine/backup_journal.h"
-#include "platform/cp932.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ void Require(bool condition) {
 bool Below(const std::string& name) {
     std::string part;
     for (size_t i = 0; i <= name.size(); ++i) {
-        if (i < name.size() && platform::IsLeadByte(static_cast<unsigned char>(name[i]))) {
+        if (i < name.size() && cp932::IsLeadByte(static_cast<unsigned char>(name[i]))) {
             part += name.substr(i, 2);
             ++i;
         } else if (i == name.size() || name[i] == '\\' || name[i] == '/') {

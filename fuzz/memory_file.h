@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/forwarding_platform.h"
+#include "platform/forwarding.h"
 #include "platform/platform.h"
 
 namespace fuzz {
@@ -106,9 +106,9 @@ private:
 // files open for reading only, and every other path goes to the target.
 // Served names are ASCII and match as the system's do: either separator,
 // letters in any case.
-class MemoryFiles : public platform::ForwardingPlatform {
+class MemoryFiles : public platform::ForwardingFileSystem {
 public:
-    explicit MemoryFiles(platform::IPlatform& target) : ForwardingPlatform(target) {}
+    explicit MemoryFiles(platform::IFileSystem& target) : ForwardingFileSystem(target) {}
 
     void Serve(const std::string& path, std::string bytes) {
         files_[Key(path)] = std::make_shared<const std::string>(std::move(bytes));
@@ -119,7 +119,7 @@ public:
                                                 uint32_t* error) override {
         auto served = files_.find(Key(path));
         if (served == files_.end()) {
-            return ForwardingPlatform::OpenFile(path, access, share, disposition, error);
+            return ForwardingFileSystem::OpenFile(path, access, share, disposition, error);
         }
         uint32_t unused = 0;
         if (!error) error = &unused;

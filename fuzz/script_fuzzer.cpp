@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "engine/cmd_factory.h"
-#include "engine/errors.h"
 #include "engine/script_cmd.h"
 #include "engine/script_parser.h"
+#include "wiring/patch_commands.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Require(characters <= size);
 
-    CmdFactory factory;
+    CmdFactory factory(PatchCommands());
     try {
         factory.LoadScriptText(text, size);
     } catch (const CTextError& error) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "fileio/file_normal.h"
 #include "memory_file.h"
 
@@ -25,7 +25,7 @@ const char kPath[] = "/fuzz-in-memory/typed.prs";
 
 fuzz::MemoryFiles& Files() {
     static fuzz::MemoryFiles files(platform::System());
-    static platform::ScopedPlatform inPlace(&files);
+    static platform::ScopedFileSystem inPlace(&files);
     return files;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "authoring/archive_writer.h"
+#include "base/byte_order.h"
 
 namespace {
 
@@ -148,12 +149,12 @@ TEST(ArcVersionTagTest, WritesTheFirstFourBytesOfWF02d) {
 
 TEST(ArcFieldTest, LittleEndianBothWays) {
     std::string out;
-    arc::PutU32(&out, 0x12345678u);
-    arc::PutU16(&out, 0xABCD);
+    le::PutU32(&out, 0x12345678u);
+    le::PutU16(&out, 0xABCD);
     EXPECT_EQ(out, Bytes({0x78, 0x56, 0x34, 0x12, 0xCD, 0xAB}));
-    EXPECT_EQ(arc::GetU32(out.data()), 0x12345678u);
-    EXPECT_EQ(arc::GetU16(out.data() + 4), 0xABCD);
-    EXPECT_EQ(arc::GetU32(Bytes({0xFF, 0xFF, 0xFF, 0xFF}).data()), 0xFFFFFFFFu);
+    EXPECT_EQ(le::GetU32(out.data()), 0x12345678u);
+    EXPECT_EQ(le::GetU16(out.data() + 4), 0xABCD);
+    EXPECT_EQ(le::GetU32(Bytes({0xFF, 0xFF, 0xFF, 0xFF}).data()), 0xFFFFFFFFu);
 }
 
 // ---- the writer ----
@@ -189,10 +190,10 @@ TEST(ArchiveWriterTest, RetiresInTheIndexOnlyAndKeepsBackslashesBetweenComponent
     std::string index, data = std::string("AB\0\0", 4);
     for (const auto& [name, bytes] : {std::pair{retired, "old"}, std::pair{live, "new"}}) {
         std::string head;
-        arc::PutU32(&head, 10);
+        le::PutU32(&head, 10);
         head += name;
-        arc::PutU16(&head, 0);
-        arc::PutU32(&head, 3);
+        le::PutU16(&head, 0);
+        le::PutU32(&head, 3);
         index += head;
         // The data file's copy of the name stays live.
         data += head.replace(4, 10, live) + bytes;

@@ -10,8 +10,9 @@
 
 #include "archive/arc_format.h"
 #include "authoring/archive_writer.h"
+#include "base/byte_order.h"
+#include "base/errors.h"
 #include "common/temp_dir.h"
-#include "engine/errors.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ TEST_F(ArcIndexTest, OffsetsPointAtEveryEntrysDataWhateverItsKind) {
         EXPECT_EQ(info.storedSize, info.size);
         uint32_t skip = arc::HasExpandedSize(entry.kind) ? 4 : 0;
         if (skip) {
-            EXPECT_EQ(arc::GetU32(pair.arc.data() + info.offset), entry.expandedSize);
+            EXPECT_EQ(le::GetU32(pair.arc.data() + info.offset), entry.expandedSize);
         }
         EXPECT_EQ(pair.arc.substr(info.offset + skip, info.size), entry.data);
     }

@@ -17,6 +17,7 @@
 #include "authoring/lzss_encoder.h"
 #include "platform/cp932.h"
 #include "support/command_fixture.h"
+#include "support/fault_disk.h"
 #include "support/probe_cmd.h"
 
 namespace {
@@ -25,7 +26,9 @@ using authoring::ArchiveEntry;
 using authoring::ArchivePair;
 using authoring::BuildArchive;
 using testing_support::CommandTest;
-using testing_support::FailingDisk;
+using testing_support::DiskFullAfter;
+using testing_support::FailingClose;
+using testing_support::FaultDisk;
 using testing_support::FileTree;
 using testing_support::Le16;
 using testing_support::Le32;
@@ -260,15 +263,13 @@ TEST_F(ArcBackupCmdTest, HalfMadeBackupIsUndone) {
                                                  platform::kOpenExisting, &error);
             ASSERT_NE(holder, nullptr);
         }
-        FailingDisk disk(payloads);
+        FaultDisk disk(platform::System());
         if (c.badFile) {
-            disk.file = c.badFile;
-            disk.writesLeft = c.failClose ? -1 : 0;
-            disk.failClose = c.failClose;
+            disk.FailOn(c.failClose ? FailingClose(c.badFile) : DiskFullAfter(c.badFile, 0));
         }
         ArcBackupCmd& backup = Backup();
         {
-            platform::ScopedPlatform failing(&disk);
+            platform::ScopedFileSystem failing(&disk);
             EXPECT_EQ(Raised([&] { backup.Exec(); }), c.expected);
         }
         holder.reset();
@@ -480,12 +481,10 @@ TEST_F(UpdateCmdTest, FailedWritesAreReported) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         PutPair(pair);
-        FailingDisk disk(payloads);
-        disk.file = c.file;
-        disk.writesLeft = c.writesLeft;
-        disk.failClose = c.failClose;
+        FaultDisk disk(platform::System());
+        disk.FailOn(c.failClose ? FailingClose(c.file) : DiskFullAfter(c.file, c.writesLeft));
         UpdateCmd& update = Update("a.bin", "ENTRY");
-        platform::ScopedPlatform failing(&disk);
+        platform::ScopedFileSystem failing(&disk);
         EXPECT_EQ(Raised([&] { update.Exec(); }), c.expected);
     }
 }
@@ -536,11 +535,9 @@ TEST_F(ArcVerWriteCmdTest, FailedWriteIsReported) {
     for (bool failClose : {false, true}) {
         SCOPED_TRACE(failClose ? "close" : "write");
         Put("arc/data.arc", "WFL1");
-        FailingDisk disk(payloads);
-        disk.file = "arc/data.arc";
-        disk.writesLeft = failClose ? -1 : 0;
-        disk.failClose = failClose;
-        platform::ScopedPlatform failing(&disk);
+        FaultDisk disk(platform::System());
+        disk.FailOn(failClose ? FailingClose("arc/data.arc") : DiskFullAfter("arc/data.arc", 0));
+        platform::ScopedFileSystem failing(&disk);
         EXPECT_EQ(Raised([&] { Stamp("2").Exec(); }), Message(kStampWrite, Full("arc/data.arc")));
     }
 }

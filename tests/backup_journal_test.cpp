@@ -19,6 +19,7 @@
 #include "engine/texts.h"
 #include "replace/copy_cmd.h"
 #include "support/command_fixture.h"
+#include "support/fault_disk.h"
 #include "support/journal_bytes.h"
 
 namespace {
@@ -26,12 +27,15 @@ namespace {
 using authoring::ArchivePair;
 using authoring::BuildArchive;
 using testing_support::CommandTest;
-using testing_support::FailingDisk;
+using testing_support::DiskFullAfter;
+using testing_support::DiskOp;
+using testing_support::FaultDisk;
 using testing_support::FileTree;
 using testing_support::JournalBackup;
 using testing_support::JournalBytes;
 using testing_support::JournalHeader;
 using testing_support::JournalRecord;
+using testing_support::PathFault;
 using testing_support::Pattern;
 using testing_support::SameFiles;
 
@@ -43,71 +47,17 @@ constexpr const char* kBackupMakeFailed = u8"[%s] バックアップファイル
 constexpr const char* kRestoreFailed = u8"[%s] バックアップファイルの復元に失敗";
 constexpr const char* kTargetWrite = u8"[%s] コピー先ファイルの書込みに失敗";
 
-// A disk on which the searches for, the renames of or the deletions of the
-// files whose paths end in given names fail, as a disk that is going away or
-// a file held by another program makes them fail.
-class StubbornDisk : public platform::ForwardingPlatform {
-public:
-    explicit StubbornDisk(platform::IPlatform& target) : ForwardingPlatform(target) {}
-
-    std::string failSearch, failRename, failRemove, failOpen, failRead;  // path endings
-    bool unreadableVersions = false;  // no executable's version can be read
-
-    std::unique_ptr<platform::IOsFile> OpenFile(const std::string& path, uint32_t access,
-                                                uint32_t share, uint32_t disposition,
-                                                uint32_t* error) override {
-        if (Ends(path, failOpen)) {
-            *error = platform::kErrorSharingViolation;
-            return nullptr;
-        }
-        auto file = target().OpenFile(path, access, share, disposition, error);
-        if (!file || !Ends(path, failRead)) return file;
-        return std::make_unique<UnreadableFile>(std::move(file));
-    }
-    platform::VersionInfoStatus LoadVersionInfo(
-        const std::string& path, std::unique_ptr<platform::IVersionInfo>* out) override {
-        if (unreadableVersions) return platform::VersionInfoStatus::kUnreadable;
-        return target().LoadVersionInfo(path, out);
-    }
-
-    std::unique_ptr<platform::IFileSearch> FindFirst(const std::string& pattern,
-                                                     platform::FindData* data,
-                                                     uint32_t* error) override {
-        if (Ends(pattern, failSearch)) {
-            if (error) *error = 21;  // ERROR_NOT_READY
-            return nullptr;
-        }
-        return target().FindFirst(pattern, data, error);
-    }
-    uint32_t Rename(const std::string& from, const std::string& to) override {
-        return Ends(from, failRename) ? platform::kErrorSharingViolation
-                                      : target().Rename(from, to);
-    }
-    uint32_t Remove(const std::string& path) override {
-        return Ends(path, failRemove) ? platform::kErrorAccessDenied : target().Remove(path);
-    }
-
-private:
-    class UnreadableFile : public platform::ForwardingFile {
-    public:
-        using ForwardingFile::ForwardingFile;
-        uint32_t Read(void*, uint32_t, uint32_t* done) override {
-            *done = 0;
-            return platform::kErrorReadFault;
-        }
-    };
-
-    // Either separator.
-    static bool Ends(std::string path, std::string ending) {
-        for (std::string* text : {&path, &ending}) {
-            for (char& c : *text) {
-                if (c == '\\') c = '/';
-            }
-        }
-        return !ending.empty() && path.size() >= ending.size() &&
-               path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
-    }
-};
+// What a file held by another program answers: it cannot be renamed,
+// deleted or opened.
+PathFault RenameRefused(const std::string& ending) {
+    return PathFault(DiskOp::kRename, ending).Answering(platform::kErrorSharingViolation);
+}
+PathFault RemoveRefused(const std::string& ending) {
+    return PathFault(DiskOp::kRemove, ending).Answering(platform::kErrorAccessDenied);
+}
+PathFault OpenRefused(const std::string& ending) {
+    return PathFault(DiskOp::kOpenFile, ending).Answering(platform::kErrorSharingViolation);
+}
 
 class BackupJournalTest : public CommandTest {
 protected:
@@ -183,11 +133,12 @@ TEST_F(BackupJournalTest, CopyThatCannotMakeItsBackupChangesNothing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Put("game.exe", "installed");
-        StubbornDisk disk(payloads);
-        (c.search ? disk.failSearch : disk.failRename) = "game.exe";
+        FaultDisk disk(platform::System());
+        disk.FailOn(c.search ? PathFault(DiskOp::kFindFirst, "game.exe")
+                             : RenameRefused("game.exe"));
         CopyCmd& copy = Copy("game.exe");
         {
-            platform::ScopedPlatform failing(&disk);
+            platform::ScopedFileSystem failing(&disk);
             EXPECT_EQ(Raised([&] { copy.Exec(); }), c.expected);
         }
         EXPECT_EQ(copy.backedUp, 0);
@@ -201,11 +152,10 @@ TEST_F(BackupJournalTest, CopyCutOffPartWayNeverCarriesItsVersion) {
     const std::string bytes = "WF02" + Pattern(3 * 65536);
     payloads.Add("NEW", kType, bytes);
     CopyCmd& copy = Copy("arc/movie.arc", "2");
-    FailingDisk disk(payloads);
-    disk.file = "arc/movie.arc";
-    disk.writesLeft = 2;
+    FaultDisk disk(platform::System());
+    disk.FailOn(DiskFullAfter("arc/movie.arc", 2));
     {
-        platform::ScopedPlatform failing(&disk);
+        platform::ScopedFileSystem failing(&disk);
         EXPECT_EQ(Raised([&] { copy.Exec(); }), Message(kTargetWrite, Full("arc/movie.arc")));
     }
     EXPECT_EQ(Get("arc/movie.arc").substr(0, 4), std::string(4, '\0'));
@@ -229,10 +179,10 @@ TEST_F(BackupJournalTest, RestoreThatCannotPutTheBackupBackSaysSo) {
         Put("game.exe", "installed");
         CopyCmd& copy = Copy("game.exe");
         copy.Exec();
-        StubbornDisk disk(payloads);
-        (c.remove ? disk.failRemove : disk.failRename) = c.remove ? "game.exe" : "game.bak";
+        FaultDisk disk(platform::System());
+        disk.FailOn(c.remove ? RemoveRefused("game.exe") : RenameRefused("game.bak"));
         {
-            platform::ScopedPlatform failing(&disk);
+            platform::ScopedFileSystem failing(&disk);
             EXPECT_EQ(Raised([&] { copy.Restore(); }), Message(kRestoreFailed, Full("game.bak")));
         }
         EXPECT_EQ(Get("game.bak"), "installed");  // still there for the next run
@@ -264,12 +214,12 @@ TEST_F(BackupJournalTest, ArchiveRestorePutsBackWhatItCanAndNamesWhatItCannot) {
         backup.Exec();
         Put("arc/data.arc", "changed");
         Put("arc/data.ari", "changed");
-        StubbornDisk disk(payloads);
-        disk.failRemove = c.held;
+        FaultDisk disk(platform::System());
+        disk.FailOn(RemoveRefused(c.held));
         const std::string named =
             std::string(c.held) == "data.arc" ? "arc/data_ARC.bak" : "arc/data_ARI.bak";
         {
-            platform::ScopedPlatform failing(&disk);
+            platform::ScopedFileSystem failing(&disk);
             EXPECT_EQ(Raised([&] { backup.Restore(); }), Message(kRestoreFailed, Full(named)));
         }
         EXPECT_TRUE(SameFiles(Files(), c.after));
@@ -389,10 +339,10 @@ TEST_F(BackupJournalTest, AJournalThatDoesNotReadBackChangesNothing) {
         Put("game.bak", "old");
         PutJournal(c.journal);
         const FileTree before = Files();
-        StubbornDisk disk(payloads);
-        if (c.unreadable) disk.failOpen = CBackupJournal::kFileName;
+        FaultDisk disk(platform::System());
+        if (c.unreadable) disk.FailOn(OpenRefused(CBackupJournal::kFileName));
         {
-            platform::ScopedPlatform failing(&disk);
+            platform::ScopedFileSystem failing(&disk);
             EXPECT_EQ(Run("copy game.exe NEW PATCH_SCR 0\r\n"), -1);  // not started
         }
         EXPECT_EQ(Errors(), std::vector<std::string>{
@@ -407,10 +357,10 @@ TEST_F(BackupJournalTest, AJournalThatDoesNotReadBackChangesNothing) {
 TEST_F(BackupJournalTest, ABackupThatCannotBeDeletedStaysListedUntilARunCan) {
     payloads.Add("NEW", kType, "new bytes");
     Put("game.exe", "old");
-    StubbornDisk disk(payloads);
-    disk.failRemove = "game.bak";
+    FaultDisk disk(platform::System());
+    disk.FailOn(RemoveRefused("game.bak"));
     {
-        platform::ScopedPlatform failing(&disk);
+        platform::ScopedFileSystem failing(&disk);
         EXPECT_EQ(Run("copy game.exe NEW PATCH_SCR 0\r\n"), PATCH_FINISHED);
         // A finished run leaves it only while the committed journal lists it.
         EXPECT_TRUE(SameFiles(Files(), (FileTree{{"game.exe", "new bytes"}, {"game.bak", "old"}})));
@@ -553,9 +503,9 @@ TEST_F(BackupJournalTest, AnArchiveVersionReadThatFailsStopsASecondRun) {
     Put("arc/data.ari", pair.ari);
     payloads.Add("ENTRY", kType, Pattern(30, 7));
     const FileTree before = Files();
-    StubbornDisk disk(payloads);
-    disk.failRead = "arc/data.arc";
-    platform::ScopedPlatform failing(&disk);
+    FaultDisk disk(platform::System());
+    disk.FailOn(PathFault(DiskOp::kRead, "arc/data.arc"));
+    platform::ScopedFileSystem failing(&disk);
     EXPECT_EQ(Run("arcbackup arc/data.arc 2\r\nupdate arc/data.arc a.bin ENTRY PATCH_SCR 2\r\n"
                   "arcVerWrite arc/data.arc 2\r\n"),
               -1);
@@ -567,9 +517,9 @@ TEST_F(BackupJournalTest, AnArchiveVersionReadThatFailsStopsASecondRun) {
 TEST_F(BackupJournalTest, AnExecutableVersionThatCannotBeReadIsNoAnswer) {
     Put("game.exe", "installed");
     payloads.Add("NEW", kType, "new bytes");
-    StubbornDisk disk(payloads);
-    disk.unreadableVersions = true;
-    platform::ScopedPlatform failing(&disk);
+    FaultDisk disk(platform::System());
+    disk.FailOn(PathFault(DiskOp::kLoadVersionInfo, ""));  // no executable's version
+    platform::ScopedFileSystem failing(&disk);
     EXPECT_EQ(Raised([&] { Copy("game.exe", "1.1.0.2").Check(); }),
               Message(u8"[%s] バージョン情報の読込みに失敗", Full("game.exe")));
     EXPECT_EQ(Get("game.exe"), "installed");

@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "support/command_fixture.h"
+#include "support/fault_disk.h"
 
 namespace {
 
 using testing_support::CommandTest;
-using testing_support::FailingDisk;
+using testing_support::DiskFullAfter;
+using testing_support::FailingClose;
+using testing_support::FaultDisk;
 using testing_support::FileTree;
 using testing_support::Pattern;
 using testing_support::ReadFile;
@@ -190,13 +193,12 @@ TEST_F(CopyCmdTest, FailedWriteIsReportedAndRestorePutsTheOldFileBack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Put("game.exe", "installed");
-        FailingDisk disk(payloads);
-        disk.file = "game.exe";
-        disk.writesLeft = c.writesLeft;
-        disk.failClose = c.failClose;
+        FaultDisk disk(platform::System());
+        disk.FailOn(c.failClose ? FailingClose("game.exe")
+                                : DiskFullAfter("game.exe", c.writesLeft));
         CopyCmd& copy = Copy("game.exe", "NEW", "0");
         {
-            platform::ScopedPlatform failing(&disk);
+            platform::ScopedFileSystem failing(&disk);
             EXPECT_EQ(Raised([&] { copy.Exec(); }), Message(kTargetWrite, Full("game.exe")));
         }
         EXPECT_EQ(copy.backedUp, 1);

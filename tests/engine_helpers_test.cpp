@@ -80,7 +80,7 @@ TEST(CriticalSectionTest, KnowsItsHolderAndCountsRecursion) {
         EXPECT_TRUE(section.IsLockedByMe());
         std::atomic<int> seenByOther{-1};
         auto other =
-            platform::Current().StartThread([&] { seenByOther = section.IsLockedByMe() ? 1 : 0; });
+            platform::Threads().StartThread([&] { seenByOther = section.IsLockedByMe() ? 1 : 0; });
         other->Join();
         EXPECT_EQ(seenByOther.load(), 0);
     }
@@ -96,8 +96,8 @@ TEST(CriticalSectionTest, KeepsOtherThreadsOutWhileHeld) {
             ++counter;
         }
     };
-    auto a = platform::Current().StartThread(work);
-    auto b = platform::Current().StartThread(work);
+    auto a = platform::Threads().StartThread(work);
+    auto b = platform::Threads().StartThread(work);
     a->Join();
     b->Join();
     EXPECT_EQ(counter, 20000);

@@ -13,14 +13,18 @@
 #include "archive/arc_index.h"
 #include "authoring/archive_writer.h"
 #include "authoring/lzss_encoder.h"
+#include "base/byte_order.h"
+#include "base/errors.h"
 #include "common/temp_dir.h"
-#include "engine/errors.h"
 #include "fileio/file_normal.h"
-#include "platform/forwarding_platform.h"
+#include "support/fault_disk.h"
 
 namespace {
 
 using authoring::ArchiveEntry;
+using testing_support::DiskOp;
+using testing_support::FaultDisk;
+using testing_support::PathFault;
 using testing_support::Sjis;
 
 // The worked example of the codec: "abcabcabc".
@@ -272,14 +276,14 @@ authoring::ArchivePair Cut(authoring::ArchivePair pair, size_t arcSize) {
 
 authoring::ArchivePair WithArcU32(authoring::ArchivePair pair, size_t at, uint32_t value) {
     std::string field;
-    arc::PutU32(&field, value);
+    le::PutU32(&field, value);
     pair.arc.replace(at, 4, field);
     return pair;
 }
 
 authoring::ArchivePair WithAriU32(authoring::ArchivePair pair, size_t at, uint32_t value) {
     std::string field;
-    arc::PutU32(&field, value);
+    le::PutU32(&field, value);
     pair.ari.replace(at, 4, field);
     return pair;
 }
@@ -321,43 +325,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- a system whose reads fail ----
 
-class FailingReads : public platform::ForwardingPlatform {
-public:
-    FailingReads() : ForwardingPlatform(platform::System()) {}
-
-    // Reads that still succeed (of every file opened through here); then
-    // each read fails. Negative: all succeed.
-    int readsLeft = -1;
-
-    std::unique_ptr<platform::IOsFile> OpenFile(const std::string& path, uint32_t access,
-                                                uint32_t share, uint32_t disposition,
-                                                uint32_t* error) override {
-        auto file = target().OpenFile(path, access, share, disposition, error);
-        if (!file) return file;
-        return std::make_unique<File>(std::move(file), &readsLeft);
-    }
-
-private:
-    class File : public platform::ForwardingFile {
-    public:
-        File(std::unique_ptr<platform::IOsFile> file, int* readsLeft)
-            : ForwardingFile(std::move(file)), readsLeft_(readsLeft) {}
-        uint32_t Read(void* buffer, uint32_t count, uint32_t* done) override {
-            *done = 0;
-            if (*readsLeft_ == 0) return platform::kErrorReadFault;
-            if (*readsLeft_ > 0) --*readsLeft_;
-            return ForwardingFile::Read(buffer, count, done);
-        }
-
-    private:
-        int* readsLeft_;
-    };
-};
+// Reads of every file fail once `succeeding` more have succeeded.
+PathFault ReadsFailAfter(int succeeding) { return PathFault(DiskOp::kRead, "").After(succeeding); }
 
 TEST_F(FileArcTest, FailingSystemReadsRaiseTheirMessages) {
     Write(SmallArchive());
-    FailingReads system;
-    platform::ScopedPlatform scoped(&system);
+    FaultDisk disk(platform::System());
+    platform::ScopedFileSystem scoped(&disk);
     char buffer[16];
     uint32_t done = 0;
 
@@ -365,7 +339,7 @@ TEST_F(FileArcTest, FailingSystemReadsRaiseTheirMessages) {
         // A partial read reports and leaves the file open.
         CFileArc file;
         ASSERT_EQ(file.Open("data/a.bin"), kStatusOk);
-        system.readsLeft = 0;
+        disk.FailOn(ReadsFailAfter(0));
         EXPECT_EQ(ErrorOf([&] { file.Read(buffer, 2, &done); }),
                   Message(kReadFailed, "data/a.bin"));
         EXPECT_EQ(file.Seek(1, nullptr, 0), 1u);
@@ -383,12 +357,13 @@ TEST_F(FileArcTest, FailingSystemReadsRaiseTheirMessages) {
     for (const auto& c : compressed) {
         SCOPED_TRACE(c.message);
         CFileArc file;
-        system.readsLeft = c.stage == Stage::kOpen ? c.readsLeft : -1;
+        disk.ClearPathFaults();
         if (c.stage == Stage::kOpen) {
+            disk.FailOn(ReadsFailAfter(c.readsLeft));
             EXPECT_EQ(ErrorOf([&] { file.Open("DATA/B.PRS"); }), Message(c.message, "DATA/B.PRS"));
         } else {
             ASSERT_EQ(file.Open("DATA/B.PRS"), kStatusOk);
-            system.readsLeft = c.readsLeft;
+            disk.FailOn(ReadsFailAfter(c.readsLeft));
             EXPECT_EQ(ErrorOf([&] { file.Read(buffer); }), Message(c.message, "DATA/B.PRS"));
         }
         EXPECT_EQ(file.Read(buffer, 1, &done), kStatusFail);

@@ -1,6 +1,6 @@
 // The file controller: a name is served from disk when anything of that
 // name is there, from the registered archives otherwise.
-#include "fileio/file_ctl.h"
+#include "archive/file_ctl.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include "archive/arc_index.h"
 #include "authoring/archive_writer.h"
 #include "authoring/lzss_encoder.h"
+#include "base/errors.h"
 #include "common/temp_dir.h"
-#include "engine/errors.h"
 #include "fileio/file_normal.h"
-#include "platform/forwarding_platform.h"
+#include "platform/forwarding.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ std::string Message(const char* utf8, const std::string& arg) {
 }
 
 // Writes down the existence tests, the files opened and the files closed.
-class RecordingSystem : public platform::ForwardingPlatform {
+class RecordingSystem : public platform::ForwardingFileSystem {
 public:
-    RecordingSystem() : ForwardingPlatform(platform::System()) {}
+    RecordingSystem() : ForwardingFileSystem(platform::System()) {}
 
     std::vector<std::string> searched, opened, closed;
 
@@ -127,7 +127,7 @@ class FileCtlChoiceTest : public FileCtlTest, public ::testing::WithParamInterfa
 TEST_P(FileCtlChoiceTest, LooksOnDiskFirst) {
     const ChoiceCase& c = GetParam();
     const std::string name = Name(c.inside, c.separator);
-    platform::ScopedPlatform scoped(&system_);
+    platform::ScopedFileSystem scoped(&system_);
 
     CFileCtl file;
     const int32_t status = file.Open(name);
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"a folder on disk: the archive is not asked", "sub", "/", nullptr, false}));
 
 TEST_F(FileCtlTest, OpenAgainSwitchesBetweenDiskAndArchiveAndClosesTheFormerFile) {
-    platform::ScopedPlatform scoped(&system_);
+    platform::ScopedFileSystem scoped(&system_);
     const std::string diskFile = NormalizePath(Name("a.bin"));
     CFileCtl file;
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "authoring/lzss_encoder.h"
+#include "base/errors.h"
 #include "common/temp_dir.h"
-#include "engine/errors.h"
 
 namespace {
 

@@ -45,16 +45,16 @@ protected:
             memory_.Add("SCRIPT", "PATCH_SCR", "title TestPatch\r\n");
             memory_.Add("HELLO", "PATCH_SCR", "hello");
             memory_.Add("BIG", "PATCH_SCR", BigPayload());
-            use_ = std::make_unique<platform::ScopedPlatform>(&memory_);
+            use_ = std::make_unique<platform::ScopedPayloadStore>(&memory_);
             return;
         }
 #if defined(_WIN32)
-        use_ = std::make_unique<platform::ScopedPlatform>(&platform::System());
+        use_ = std::make_unique<platform::ScopedPayloadStore>(&platform::System());
 #elif defined(PATCHER_REAL_PE_IMAGE)
         std::string error;
-        image_ = platform::PeImagePayloads::Load(PATCHER_REAL_PE_IMAGE, platform::System(), &error);
+        image_ = platform::PeImagePayloads::Load(PATCHER_REAL_PE_IMAGE, &error);
         ASSERT_NE(image_, nullptr) << error;
-        use_ = std::make_unique<platform::ScopedPlatform>(image_.get());
+        use_ = std::make_unique<platform::ScopedPayloadStore>(image_.get());
 #else
         GTEST_SKIP() << "no Windows image was built (MinGW-w64 missing)";
 #endif
@@ -62,7 +62,7 @@ protected:
 
     MemoryPayloads memory_;
     std::unique_ptr<platform::PeImagePayloads> image_;
-    std::unique_ptr<platform::ScopedPlatform> use_;
+    std::unique_ptr<platform::ScopedPayloadStore> use_;
 };
 
 TEST_P(FileResourceTest, FindsNamesAndTypesInAnyLetterCase) {

@@ -13,6 +13,7 @@
 #include "support/command_fixture.h"
 #include "support/memory_payloads.h"
 #include "support/recording_view.h"
+#include "wiring/patch_commands.h"
 
 namespace {
 
@@ -84,9 +85,9 @@ protected:
     std::unique_ptr<TempDir> disk_;
     std::string game_;
     MemoryPayloads payloads;
-    platform::ScopedPlatform usePayloads{&payloads};
+    platform::ScopedPayloadStore usePayloads{&payloads};
     RecordingView view;
-    CPatchEngine engine{view};
+    CPatchEngine engine{view, PatchCommands()};
 };
 
 // Both cases in one test: tests may run side by side, and two of them
@@ -118,7 +119,7 @@ TEST_F(FullDiskTest, CopyOrUpdateThatFillsTheDiskIsUndone) {
         const FileTree before = Files();
         FillLeaving(64 * 1024);
         RecordingView secondView;
-        CPatchEngine second(secondView);
+        CPatchEngine second(secondView, PatchCommands());
         second.SetPauseMs(0);
         ASSERT_TRUE(
             second.StartWithScript("arcbackup arc/data.arc 2\r\n"

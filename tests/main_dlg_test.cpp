@@ -137,7 +137,7 @@ protected:
     }
 
     MemoryPayloads payloads;
-    platform::ScopedPlatform use{&payloads};
+    platform::ScopedPayloadStore use{&payloads};
     testing_support::TempDir game;
     FakeMainView view;
     CMainDlg dialog{view};

@@ -13,6 +13,7 @@
 #include "engine/texts.h"
 #include "support/probe_cmd.h"
 #include "support/recording_view.h"
+#include "wiring/patch_commands.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ protected:
 
     TempDir game;
     RecordingView view;
-    CPatchEngine engine{view};
+    CPatchEngine engine{view, PatchCommands()};
     CallLog log;
 };
 

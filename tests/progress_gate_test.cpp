@@ -12,16 +12,17 @@
 
 #include "common/temp_dir.h"
 #include "engine/patch_engine.h"
-#include "platform/forwarding_platform.h"
+#include "platform/forwarding.h"
 #include "support/probe_cmd.h"
 #include "support/recording_view.h"
+#include "wiring/patch_commands.h"
 
 namespace {
 
 // A clock that moves only when told to, or by a step on every reading.
-class TestClock : public platform::ForwardingPlatform {
+class TestClock : public platform::ForwardingThreads {
 public:
-    TestClock() : ForwardingPlatform(platform::System()) {}
+    TestClock() : ForwardingThreads(platform::System()) {}
     uint64_t MonotonicMs() override { return now += step; }
     std::atomic<uint64_t> now{1000000};
     std::atomic<uint64_t> step{0};
@@ -30,7 +31,7 @@ public:
 class ProgressGateTest : public ::testing::Test {
 protected:
     TestClock clock;
-    platform::ScopedPlatform scoped{&clock};
+    platform::ScopedThreads scoped{&clock};
     std::vector<int> passed;
     CProgressGate gate{[this](int bytes) { passed.push_back(bytes); }};
 };
@@ -100,7 +101,7 @@ protected:
 
     testing_support::TempDir game;
     RecordingView view;
-    CPatchEngine engine{view};
+    CPatchEngine engine{view, PatchCommands()};
     CallLog log;
 };
 

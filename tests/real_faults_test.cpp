@@ -25,7 +25,7 @@
 #include "engine/patch_engine.h"
 #include "engine/texts.h"
 #include "platform/cp932.h"
-#include "platform/forwarding_platform.h"
+#include "platform/forwarding.h"
 #include "support/command_fixture.h"
 
 #ifdef _WIN32
@@ -84,8 +84,7 @@ private:
 // inherits the current folder, so the relative paths hold for it too.
 HeldFile::HeldFile(const std::string& path) {
     const std::string self = platform::System().ModulePath();
-    const std::string helper =
-        self.substr(0, platform::FindLastOf(self, "\\/") + 1) + "hold_file.exe";
+    const std::string helper = self.substr(0, cp932::FindLastOf(self, "\\/") + 1) + "hold_file.exe";
     const std::string ready = signals_ / "ready";
     const std::string line =
         "\"" + helper + "\" \"" + path + "\" \"" + ready + "\" \"" + (signals_ / "stop") + "\"";
@@ -218,9 +217,9 @@ bool ReadOnlyRefusesWrites() {
 
 // Calls an action once the run's nth command has ended: the engine pauses
 // after every command, and the pause is where the action goes in.
-class AfterCommand : public platform::ForwardingPlatform {
+class AfterCommand : public platform::ForwardingThreads {
 public:
-    using ForwardingPlatform::ForwardingPlatform;
+    using ForwardingThreads::ForwardingThreads;
 
     int command = 0;  // 0: never
     std::function<void()> action;
@@ -231,7 +230,7 @@ public:
             fired = true;
             action();
         }
-        ForwardingPlatform::SleepMs(milliseconds);
+        ForwardingThreads::SleepMs(milliseconds);
     }
 
 private:
@@ -337,7 +336,7 @@ protected:
     // its whole path (either separator, any letter case).
     bool AnErrorNames(const std::string& relative) {
         auto folded = [](std::string text) {
-            platform::LowerCase(text);
+            cp932::LowerCase(text);
             for (char& c : text) {
                 if (c == '\\') c = '/';
             }
@@ -361,8 +360,8 @@ protected:
         EXPECT_TRUE(SameFiles(Files(), before)) << Shown();
     }
 
-    AfterCommand moments{payloads};
-    platform::ScopedPlatform useMoments{&moments};
+    AfterCommand moments{platform::System()};
+    platform::ScopedThreads useMoments{&moments};
 
 private:
     std::unique_ptr<HeldFile> held_;

@@ -15,6 +15,7 @@
 #include "engine/title_cmd.h"
 #include "support/memory_payloads.h"
 #include "support/recording_view.h"
+#include "wiring/patch_commands.h"
 
 namespace {
 
@@ -30,13 +31,13 @@ protected:
     }
 
     RecordingView view;
-    CPatchEngine engine{view};
+    CPatchEngine engine{view, PatchCommands()};
 };
 
 TEST_F(StartUpTest, LoadsTheScriptFromThePayloadStoreUnderAnyLetterCase) {
     MemoryPayloads payloads;
     payloads.Add("SCRIPT", "PATCH_SCR", "title Hello\r\ndeletebak\r\n");
-    platform::ScopedPlatform use(&payloads);
+    platform::ScopedPayloadStore use(&payloads);
     ASSERT_TRUE(engine.Start());
     EXPECT_EQ(view.caption(), "Hello");
     ASSERT_EQ(engine.Factory().Count(), 2u);
@@ -45,7 +46,7 @@ TEST_F(StartUpTest, LoadsTheScriptFromThePayloadStoreUnderAnyLetterCase) {
 
 TEST_F(StartUpTest, MissingScriptGivesAnEmptyCommandList) {
     MemoryPayloads payloads;
-    platform::ScopedPlatform use(&payloads);
+    platform::ScopedPayloadStore use(&payloads);
     ASSERT_TRUE(engine.Start());
     EXPECT_EQ(engine.Factory().Count(), 0u);
     EXPECT_TRUE(view.Messages().empty());
@@ -177,7 +178,7 @@ TEST_F(RegistTest, ValueMustFitTheBufferWithItsTerminator) {
 
     Write("Current", std::string(260, 'b'));
     RecordingView secondView;
-    CPatchEngine second(secondView);
+    CPatchEngine second(secondView, PatchCommands());
     ASSERT_TRUE(second.StartWithScript("regist " + key + "\r\n"));
     EXPECT_EQ(second.GetGameFolder(), "");
     EXPECT_TRUE(secondView.Messages().empty());

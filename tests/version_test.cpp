@@ -18,6 +18,7 @@
 
 #include "common/pe_image_builder.h"
 #include "common/temp_dir.h"
+#include "engine/script_version.h"
 #include "platform/cp932.h"
 #include "platform/pe_image_payloads.h"
 #include "platform/platform.h"
@@ -167,9 +168,9 @@ TEST_F(VersionImageTest, OwnProgramFile) {
     // own file, and the quit question names its product.
     std::string error;
     std::unique_ptr<platform::PeImagePayloads> image =
-        platform::PeImagePayloads::Load(Image("ja"), platform::System(), &error);
+        platform::PeImagePayloads::Load(Image("ja"), &error);
     ASSERT_NE(image, nullptr) << error;
-    platform::ScopedPlatform use(image.get());
+    platform::ScopedPayloadStore use(image.get());
     RecordingView view;
     CVersion own(view);
     EXPECT_EQ(own.GetProductName(), Sjis("パッチプログラム"));

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Turns the program's text tables (UTF-8) into C++ byte strings in CP932.
 
-Usage: gen_texts.py OUTDIR TABLE... Each line of a table is `kName = "text"` with C escapes (\\n, \\", \\\\);
-blank lines and lines starting with '#' are skipped. The output is a header
-declaring `extern const char kName[];` in namespace text, and a source file
+Usage: gen_texts.py OUTDIR SUBSYSTEM TABLE... Each line of a table is
+`kName = "text"` with C escapes (\\n, \\", \\\\); blank lines and lines
+starting with '#' are skipped. Every table given is read, so that a name is
+defined once in the whole program; the output holds the texts of the tables
+in src/SUBSYSTEM/ only: OUTDIR/SUBSYSTEM/texts.h declaring
+`extern const char kName[];` in namespace text, and OUTDIR/SUBSYSTEM/texts.cpp
 defining each as the CP932 bytes, written as octal escapes.
 """
 import os
@@ -28,7 +31,7 @@ def unescape(s):
 
 
 def main():
-    outdir, sources = sys.argv[1], sys.argv[2:]
+    outdir, subsystem, sources = sys.argv[1], sys.argv[2], sys.argv[3:]
     entries, seen = [], {}
     for source in sources:
         with open(source, encoding='utf-8') as f:
@@ -42,11 +45,13 @@ def main():
                 if m.group(1) in seen:
                     sys.exit(f'{source}:{number}: {m.group(1)} is already defined in {seen[m.group(1)]}')
                 seen[m.group(1)] = source
-                entries.append((m.group(1), unescape(m.group(2)).encode('cp932')))
+                if os.path.basename(os.path.dirname(os.path.abspath(source))) == subsystem:
+                    entries.append((m.group(1), unescape(m.group(2)).encode('cp932')))
+    outdir = os.path.join(outdir, subsystem)
     os.makedirs(outdir, exist_ok=True)
-    header = ['// Generated from the texts.txt tables: the program\'s texts as CP932 bytes.',
+    header = [f'// Generated from the {subsystem} text tables: its texts as CP932 bytes.',
               '#pragma once', '', 'namespace text {', '']
-    body = ['#include "engine/texts.h"', '', 'namespace text {', '']
+    body = [f'#include "{subsystem}/texts.h"', '', 'namespace text {', '']
     for name, data in entries:
         header.append(f'extern const char {name}[];')
         escaped = ''.join(f'\\{b:03o}' if (b >= 0x80 or b < 0x20 or b in b'"\\?') else chr(b)

@@ -3,15 +3,16 @@
 #include <vector>
 
 #include "archive/archive_check.h"
+#include "archive/file_ctl.h"
+#include "archive/texts.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "engine/backup_files.h"
 #include "engine/backup_journal.h"
-#include "engine/errors.h"
-#include "engine/patch_engine.h"
 #include "engine/path_parts.h"
+#include "engine/run_context.h"
 #include "engine/texts.h"
-#include "fileio/file_ctl.h"
 #include "fileio/file_normal.h"
-#include "platform/cp932.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ int64_t ArcBackupCmd::Size() {
         }
         // The size on disk in full: a pair past 2 GiB must not wrap.
         platform::FindData found;
-        if (platform::Current().FindFirst(path, &found, nullptr) && !found.directory) {
+        if (platform::Files().FindFirst(path, &found, nullptr) && !found.directory) {
             total += static_cast<int64_t>(found.size);
         } else {
             total += file.GetSize();
@@ -76,8 +77,8 @@ CString ArcBackupCmd::OnDiskPath(const char* extension) {
     CString& known = onDisk_[CString(extension) == "ARC" ? 0 : 1];
     const CString path = FilePath(extension);
     platform::FindData found;
-    if (platform::Current().FindFirst(path, &found, nullptr)) {
-        size_t separator = platform::FindLastOf(path, "\\/");
+    if (platform::Files().FindFirst(path, &found, nullptr)) {
+        size_t separator = cp932::FindLastOf(path, "\\/");
         known = path.substr(0, separator + 1) + found.name;
     }
     return known.empty() ? path : known;
@@ -98,7 +99,7 @@ void ArcBackupCmd::BackupProc(const char* extension) {
     // The journal knows of the backup before it exists; its name is this
     // backup's own, so nothing that held the name is copied or touched.
     const CString backup = owner->Journal().Reserve(original, BackupPath(extension));
-    if (platform::Current().Rename(original, backup) != 0) {
+    if (platform::Files().Rename(original, backup) != 0) {
         throw MessageError(text::kBackupMakeFailed, named.c_str());
     }
     backups_.push_back(backup);

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/errors.h"
-#include "platform/cp932.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 
 namespace arc {
 
@@ -23,7 +23,7 @@ CString ComplementAll(const CString& bytes) {
 }  // namespace
 
 CString FoldName(CString name) {
-    platform::LowerCase(name);
+    cp932::LowerCase(name);
     return name;
 }
 
@@ -32,7 +32,7 @@ CString ScrambleForLookup(const CString& name) {
     out.reserve(name.size());
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char byte = static_cast<unsigned char>(name[i]);
-        if (platform::IsLeadByte(byte)) {
+        if (cp932::IsLeadByte(byte)) {
             out += Complement(byte);
             // A lead byte at the very end has no second byte to carry.
             if (i + 1 < name.size()) out += Complement(static_cast<unsigned char>(name[++i]));
@@ -68,16 +68,5 @@ int32_t ReadVersionTag(const char tag[4]) {
 }
 
 CString VersionTag(int32_t version) { return FormatText("WF%02d", version).substr(0, kTagSize); }
-
-void PutU16(CString* out, uint16_t value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
-}
-
-void PutU32(CString* out, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out->push_back(static_cast<char>((value >> shift) & 0xFF));
-    }
-}
 
 }  // namespace arc

@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace arc {
 
@@ -81,20 +81,5 @@ int32_t ReadVersionTag(const char tag[4]);
 // The four bytes written for a version: the first four of "WF%02d" (version
 // 123 gives "WF12").
 CString VersionTag(int32_t version);
-
-// ---- little-endian fields ----
-
-inline uint16_t GetU16(const void* bytes) {
-    const unsigned char* b = static_cast<const unsigned char*>(bytes);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
-}
-inline uint32_t GetU32(const void* bytes) {
-    const unsigned char* b = static_cast<const unsigned char*>(bytes);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-           (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
-// Appends a field to a byte string.
-void PutU16(CString* out, uint16_t value);
-void PutU32(CString* out, uint32_t value);
 
 }  // namespace arc

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "archive/arc_format.h"
-#include "engine/errors.h"
-#include "engine/texts.h"
+#include "archive/texts.h"
+#include "base/byte_order.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "fileio/file_normal.h"
-#include "platform/cp932.h"
 
 namespace {
 
@@ -42,13 +43,13 @@ bool ReadName(CFileNormal& file, uint32_t length, CString* name) {
 
 // The text after the last "\" or "/" (all of it when there is none).
 CString LastComponent(const CString& path) {
-    size_t separator = platform::FindLastOf(path, "\\/");
+    size_t separator = cp932::FindLastOf(path, "\\/");
     return separator == CString::npos ? path : path.substr(separator + 1);
 }
 
 // The text after the last "." (empty when there is none).
 CString Extension(const CString& name) {
-    size_t dot = platform::FindLastOf(name, ".");
+    size_t dot = cp932::FindLastOf(name, ".");
     return dot == CString::npos ? CString() : name.substr(dot + 1);
 }
 
@@ -71,7 +72,7 @@ void CArcIndex::Reset() { Root().children.clear(); }
 
 int32_t CArcIndex::AriRegist(const CString& path) {
     const CString folded = arc::FoldName(path);
-    size_t dot = platform::FindLastOf(folded, ".");
+    size_t dot = cp932::FindLastOf(folded, ".");
     if (dot == CString::npos || folded.substr(dot + 1) != "ari") {
         throw CError(FormatText(text::kAriRegistNotIndex, path.c_str()));
     }
@@ -93,7 +94,7 @@ int32_t CArcIndex::AriRegist(const CString& path) {
         unsigned char field[4];
         if (ReadUpTo(file, field, 4) < 4) break;  // the index has ended
         position += 4;
-        const uint32_t nameLength = arc::GetU32(field);
+        const uint32_t nameLength = le::GetU32(field);
 
         CString name;
         if ((fileSize >= 0 && nameLength > static_cast<uint32_t>(fileSize) - position) ||
@@ -109,13 +110,13 @@ int32_t CArcIndex::AriRegist(const CString& path) {
             throw CError(FormatText(text::kAriRegistFlags, path.c_str()));
         }
         position += 2;
-        entry->flags = arc::GetU16(field);
+        entry->flags = le::GetU16(field);
 
         if (ReadUpTo(file, field, 4) < 4) {
             throw CError(FormatText(text::kAriRegistFileSize, path.c_str()));
         }
         position += 4;
-        entry->size = arc::GetU32(field);
+        entry->size = le::GetU32(field);
         entry->storedSize = entry->size;
 
         entry->offset = arc::DataOffset(recordStart, nameLength);
@@ -129,7 +130,7 @@ int32_t CArcIndex::AriRegist(const CString& path) {
 
 bool CArcIndex::Find(const CString& path, CArcFileInfo* info) {
     const CString wanted = arc::FoldName(NormalizePath(path));
-    size_t separator = platform::FindFirstOf(wanted, "\\/");
+    size_t separator = cp932::FindFirstOf(wanted, "\\/");
     if (separator == CString::npos || separator == 0) return false;
 
     const CArcIndexData* archive = FindArchive(Root(), wanted.substr(0, separator));

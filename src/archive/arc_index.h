@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 // One node of the registry tree: the root, an archive, or an entry.
 class CArcIndexData {

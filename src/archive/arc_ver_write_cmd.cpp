@@ -2,10 +2,10 @@
 
 #include "archive/arc_format.h"
 #include "archive/archive_check.h"
-#include "engine/errors.h"
-#include "engine/texts.h"
+#include "archive/texts.h"
+#include "base/errors.h"
+#include "engine/script_version.h"
 #include "fileio/file_normal.h"
-#include "replace/version_rules.h"
 
 int ArcVerWriteCmd::Check() {
     return CheckArchiveVersion(*this, arg[1], arg[2], text::kUnexpectedFormat);

@@ -7,8 +7,9 @@
 
 #include "archive/arc_format.h"
 #include "archive/arc_index.h"
-#include "engine/errors.h"
-#include "engine/texts.h"
+#include "archive/texts.h"
+#include "base/byte_order.h"
+#include "base/errors.h"
 #include "fileio/file_normal.h"
 #include "fileio/lzss.h"
 
@@ -28,8 +29,8 @@ int32_t CFileArc::Open(const CString& name) {
 
     const CString dataPath = NormalizePath(info.archive + ".arc");
     uint32_t error = 0;
-    handle_ = platform::Current().OpenFile(dataPath, platform::kGenericRead, platform::kShareRead,
-                                           platform::kOpenExisting, &error);
+    handle_ = platform::Files().OpenFile(dataPath, platform::kGenericRead, platform::kShareRead,
+                                         platform::kOpenExisting, &error);
     if (!handle_) throw CError(FormatText(text::kFileArcNoArchive, dataPath.c_str()));
 
     // Offsets are sought as signed 32-bit distances: a data file stays
@@ -44,7 +45,7 @@ int32_t CFileArc::Open(const CString& name) {
         if (ReadUpTo(field, 4, &done) != 0 || done < 4) {
             CloseAndThrow(text::kFileArcOpenLength, name_);
         }
-        size_ = arc::GetU32(field);
+        size_ = le::GetU32(field);
         if (handle_->Seek(static_cast<int32_t>(offset_), nullptr, platform::kFileBegin, &error) ==
             platform::kInvalidSetFilePointer) {
             CloseAndThrow(text::kFileArcSeekFailed, dataPath);
@@ -87,7 +88,7 @@ int32_t CFileArc::Read(void* buffer) {
     if (ReadUpTo(field, 4, &done) != 0 || done < 4) {
         CloseAndThrow(text::kFileArcReadLength, name_);
     }
-    const uint32_t expanded = arc::GetU32(field);
+    const uint32_t expanded = le::GetU32(field);
     // Open read the same field; the buffer holds that many bytes and one.
     if (expanded != size_ || expanded > kLargestSize) {
         CloseAndThrow(text::kFileArcReadCompressed, name_);

@@ -5,13 +5,15 @@
 
 #include "archive/arc_format.h"
 #include "archive/archive_check.h"
-#include "engine/errors.h"
-#include "engine/patch_engine.h"
+#include "archive/texts.h"
+#include "base/byte_order.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "engine/path_parts.h"
+#include "engine/run_context.h"
 #include "engine/texts.h"
 #include "fileio/file_normal.h"
 #include "fileio/file_resource.h"
-#include "platform/cp932.h"
 
 namespace {
 
@@ -55,7 +57,7 @@ void UpdateCmd::Exec() {
     // The new entry's kind and sizes.
     NewEntry entry;
     const uint32_t payloadSize = payload.GetSize();
-    CString extension = platform::LowerCased(Extension(arg[2]));
+    CString extension = cp932::LowerCased(Extension(arg[2]));
     if (extension == "prs") {
         // A typed file: its header must be whole and its data exactly as long
         // as the header says, or the record would lie about its data.
@@ -64,15 +66,15 @@ void UpdateCmd::Exec() {
         if (Failed(payload.Read(header, kCompressedHeader, &done)) || done < kStoredHeader) {
             throw payloadFailed();
         }
-        uint16_t type = arc::GetU16(header);
-        uint32_t stored = arc::GetU32(header + 2);
+        uint16_t type = le::GetU16(header);
+        uint32_t stored = le::GetU32(header + 2);
         if (type == arc::kKindCompressed) {
             if (done != kCompressedHeader || payloadSize - kCompressedHeader != stored) {
                 throw payloadFailed();
             }
             entry.kind = arc::kKindCompressed;
             entry.hasExpanded = true;
-            entry.expanded = arc::GetU32(header + 6);
+            entry.expanded = le::GetU32(header + 6);
             entry.skip = kCompressedHeader;
         } else {
             // Stored as it is: a plain entry of the bytes behind the header.
@@ -125,7 +127,7 @@ void UpdateCmd::Exec() {
     // "sub\a.prs" name the same entry.
     CString entryName = "\\" + arg[2];
     for (size_t i = 0; i < entryName.size(); ++i) {
-        if (platform::IsLeadByte(static_cast<unsigned char>(entryName[i]))) {
+        if (cp932::IsLeadByte(static_cast<unsigned char>(entryName[i]))) {
             ++i;
         } else if (entryName[i] == '/') {
             entryName[i] = '\\';
@@ -142,7 +144,7 @@ void UpdateCmd::Exec() {
          {std::make_pair(&indexPath, indexGrowth), std::make_pair(&dataPath, dataGrowth)}) {
         platform::FindData found;
         uint32_t error = 0;
-        if (!platform::Current().FindFirst(*file.first, &found, &error)) {
+        if (!platform::Files().FindFirst(*file.first, &found, &error)) {
             throw MessageError(text::kFindFailed, file.first->c_str());
         }
         if (found.size + file.second >= kArchiveLimit) {
@@ -163,7 +165,7 @@ void UpdateCmd::Exec() {
         if (Failed(index.Read(lengthField, 4, &done))) throw indexReadFailed();
         if (done == 0) break;  // the index has ended
         if (done < 4) throw indexReadFailed();
-        const uint32_t length = arc::GetU32(lengthField);
+        const uint32_t length = le::GetU32(lengthField);
         const uint32_t position = index.Seek(0, nullptr, platform::kFileCurrent);
         // The name, the kind and the size must all lie inside the index.
         const uint32_t tail = 2 + 4;
@@ -197,11 +199,11 @@ void UpdateCmd::Exec() {
 
     // The new index record.
     CString record;
-    arc::PutU32(&record, static_cast<uint32_t>(stored.size()));
+    le::PutU32(&record, static_cast<uint32_t>(stored.size()));
     record += stored;
-    arc::PutU16(&record, entry.kind);
+    le::PutU16(&record, entry.kind);
     CString indexRecord = record;
-    arc::PutU32(&indexRecord, entry.size);
+    le::PutU32(&indexRecord, entry.size);
     if (index.Seek(0, nullptr, platform::kFileEnd) == platform::kInvalidSetFilePointer ||
         Failed(index.Write(indexRecord.data(), static_cast<uint32_t>(indexRecord.size())))) {
         throw indexWriteFailed();
@@ -210,8 +212,8 @@ void UpdateCmd::Exec() {
 
     // The new data record: its header, then the payload's data.
     CString dataRecord = record;
-    arc::PutU32(&dataRecord, entry.size);
-    if (entry.hasExpanded) arc::PutU32(&dataRecord, entry.expanded);
+    le::PutU32(&dataRecord, entry.size);
+    if (entry.hasExpanded) le::PutU32(&dataRecord, entry.expanded);
     if (data.Seek(0, nullptr, platform::kFileEnd) == platform::kInvalidSetFilePointer ||
         Failed(data.Write(dataRecord.data(), static_cast<uint32_t>(dataRecord.size())))) {
         throw dataWriteFailed();

@@ -1,6 +1,7 @@
 #include "authoring/archive_writer.h"
 
 #include "archive/arc_format.h"
+#include "base/byte_order.h"
 #include "fileio/file_normal.h"
 
 namespace authoring {
@@ -18,10 +19,10 @@ ArchivePair BuildArchive(const std::vector<ArchiveEntry>& entries, const std::st
         const uint32_t size = static_cast<uint32_t>(entry.data.size());
 
         CString header;
-        arc::PutU32(&header, static_cast<uint32_t>(stored.size()));
+        le::PutU32(&header, static_cast<uint32_t>(stored.size()));
         header += stored;
-        arc::PutU16(&header, entry.kind);
-        arc::PutU32(&header, size);
+        le::PutU16(&header, entry.kind);
+        le::PutU32(&header, size);
         pair.arc += header;
 
         // The index keeps the header; a retired record only loses its name.
@@ -30,7 +31,7 @@ ArchivePair BuildArchive(const std::vector<ArchiveEntry>& entries, const std::st
         header.replace(4, stored.size(), retiredName);
         pair.ari += header;
 
-        if (arc::HasExpandedSize(entry.kind)) arc::PutU32(&pair.arc, entry.expandedSize);
+        if (arc::HasExpandedSize(entry.kind)) le::PutU32(&pair.arc, entry.expandedSize);
         pair.arc += entry.data;
     }
     return pair;

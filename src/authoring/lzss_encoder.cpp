@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "base/byte_order.h"
+
 namespace authoring {
 
 namespace {
@@ -114,10 +116,6 @@ uint32_t MatchLength(const Window& window, uint32_t source, const std::string& d
     return length;
 }
 
-void PutLittleEndian(std::string* out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
 }  // namespace
 
 std::string LzssEncode(const std::string& data) {
@@ -155,16 +153,16 @@ std::string LzssEncode(const std::string& data) {
 std::string MakeCompressedTypedFile(const std::string& data) {
     std::string stream = LzssEncode(data);
     std::string file;
-    PutLittleEndian(&file, 1, 2);
-    PutLittleEndian(&file, static_cast<uint32_t>(stream.size()), 4);
-    PutLittleEndian(&file, static_cast<uint32_t>(data.size()), 4);
+    le::PutU16(&file, static_cast<uint16_t>(1));
+    le::PutU32(&file, static_cast<uint32_t>(stream.size()));
+    le::PutU32(&file, static_cast<uint32_t>(data.size()));
     return file + stream;
 }
 
 std::string MakeStoredTypedFile(const std::string& data, uint16_t type) {
     std::string file;
-    PutLittleEndian(&file, type, 2);
-    PutLittleEndian(&file, static_cast<uint32_t>(data.size()), 4);
+    le::PutU16(&file, static_cast<uint16_t>(type));
+    le::PutU32(&file, static_cast<uint32_t>(data.size()));
     return file + data;
 }
 

@@ -4,15 +4,15 @@
 #include <memory>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "engine/path_parts.h"
 #include "engine/texts.h"
-#include "platform/cp932.h"
 #include "platform/platform.h"
 
 bool CanMoveAside(const CString& path) {
     uint32_t error = 0;
-    std::unique_ptr<platform::IOsFile> file = platform::Current().OpenFile(
+    std::unique_ptr<platform::IOsFile> file = platform::Files().OpenFile(
         path, platform::kGenericRead,
         platform::kShareRead | platform::kShareWrite | platform::kShareDelete,
         platform::kOpenExisting, &error);
@@ -23,7 +23,7 @@ namespace {
 
 // Whether two files hold the same bytes; false when either cannot be read.
 bool SameBytes(const CString& a, const CString& b) {
-    platform::IPlatform& os = platform::Current();
+    platform::IFileSystem& os = platform::Files();
     uint32_t error = 0;
     auto open = [&](const CString& path) {
         return os.OpenFile(path, platform::kGenericRead,
@@ -47,7 +47,7 @@ bool SameBytes(const CString& a, const CString& b) {
 }  // namespace
 
 void PutBackupBack(const CString& backup, const CString& original) {
-    platform::IPlatform& os = platform::Current();
+    platform::IFileSystem& os = platform::Files();
     if (PathExists(original) && os.Remove(original) != 0) {
         // Held by another program, say; if it is the backup's copy still,
         // there is nothing to put back.

@@ -2,7 +2,7 @@
 // cannot be put back must be said, never passed over in silence.
 #pragma once
 
-#include "engine/types.h"
+#include "base/types.h"
 
 // Whether the existing file at `path` may be moved aside: no other program
 // holds it without sharing, so that its backup could take its place again.

@@ -3,11 +3,12 @@
 #include <array>
 #include <utility>
 
+#include "base/byte_order.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "engine/backup_files.h"
-#include "engine/errors.h"
 #include "engine/path_parts.h"
 #include "engine/texts.h"
-#include "platform/cp932.h"
 
 const char CBackupJournal::kFileName[] = "~patch.jnl";
 
@@ -43,27 +44,19 @@ uint32_t Crc32(const char* bytes, size_t size) {
     return crc ^ 0xFFFFFFFFu;
 }
 
-void PutU32(std::string* out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-uint32_t GetU32(const std::string& bytes, size_t at) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
+uint32_t GetU32(const std::string& bytes, size_t at) { return le::GetU32(bytes.data() + at); }
 
 std::string Record(char kind, const std::string& body) {
     std::string record(1, kind);
-    PutU32(&record, static_cast<uint32_t>(body.size()));
+    le::PutU32(&record, static_cast<uint32_t>(body.size()));
     record += body;
-    PutU32(&record, Crc32(record.data(), record.size()));
+    le::PutU32(&record, Crc32(record.data(), record.size()));
     return record;
 }
 
 std::string Header() {
     std::string header(kMagic, sizeof kMagic);
-    PutU32(&header, kFormat);
+    le::PutU32(&header, kFormat);
     return header;
 }
 
@@ -75,13 +68,13 @@ bool AllZero(const std::string& bytes, size_t from) {
 }
 
 bool EndsWithBak(const CString& name) {
-    return name.size() >= 4 && platform::LowerCased(name.substr(name.size() - 4)) == ".bak";
+    return name.size() >= 4 && cp932::LowerCased(name.substr(name.size() - 4)) == ".bak";
 }
 
 }  // namespace
 
 CString FolderOf(const CString& path) {
-    size_t separator = platform::FindLastOf(path, "\\/");
+    size_t separator = cp932::FindLastOf(path, "\\/");
     return separator == CString::npos ? CString() : path.substr(0, separator);
 }
 
@@ -91,7 +84,7 @@ CBackupJournal::~CBackupJournal() = default;
 
 CBackupJournal::Contents CBackupJournal::Read() const {
     const CString path = Path();
-    platform::IPlatform& os = platform::Current();
+    platform::IFileSystem& os = platform::Files();
     auto failed = [&] { return MessageError(text::kJournalReadFailed, path.c_str()); };
     auto damaged = [&] { return MessageError(text::kJournalDamaged, path.c_str()); };
     uint32_t error = 0, high = 0;
@@ -119,7 +112,7 @@ bool StaysBelow(const CString& name) {
     size_t start = 0;
     for (size_t i = 0; i <= name.size(); ++i) {
         const bool end = i == name.size();
-        if (!end && platform::IsLeadByte(static_cast<unsigned char>(name[i]))) {
+        if (!end && cp932::IsLeadByte(static_cast<unsigned char>(name[i]))) {
             ++i;
             continue;
         }
@@ -135,9 +128,9 @@ bool StaysBelow(const CString& name) {
 
 // The folder part of a name, in lower case with "\" between names.
 CString FoldedFolder(const CString& name) {
-    CString folder = platform::LowerCased(FolderOf(name));
+    CString folder = cp932::LowerCased(FolderOf(name));
     for (size_t i = 0; i < folder.size(); ++i) {
-        if (platform::IsLeadByte(static_cast<unsigned char>(folder[i]))) {
+        if (cp932::IsLeadByte(static_cast<unsigned char>(folder[i]))) {
             ++i;
         } else if (folder[i] == '/') {
             folder[i] = '\\';
@@ -248,9 +241,9 @@ CString CBackupJournal::Reserve(const CString& original, const CString& wanted) 
     // A name is free when no file has it and no other backup of this run
     // was given it (one whose move failed leaves its name free on disk).
     auto taken = [&](const CString& candidate) {
-        const CString folded = platform::LowerCased(candidate.substr(gameDir_.size()));
+        const CString folded = cp932::LowerCased(candidate.substr(gameDir_.size()));
         for (const Entry& entry : entries_) {
-            if (!entry.settled && platform::LowerCased(entry.backup) == folded) return true;
+            if (!entry.settled && cp932::LowerCased(entry.backup) == folded) return true;
         }
         return PathExists(candidate);
     };
@@ -266,17 +259,17 @@ CString CBackupJournal::Reserve(const CString& original, const CString& wanted) 
     entry.original = original.substr(gameDir_.size());
     entry.backup = backup.substr(gameDir_.size());
     std::string body;
-    PutU32(&body, static_cast<uint32_t>(entry.original.size()));
+    le::PutU32(&body, static_cast<uint32_t>(entry.original.size()));
     body += entry.original;
-    PutU32(&body, static_cast<uint32_t>(entry.backup.size()));
+    le::PutU32(&body, static_cast<uint32_t>(entry.backup.size()));
     body += entry.backup;
     std::string record = Record(kBackupRecord, body);
 
     const bool first = !file_;
     if (first) {
         uint32_t error = 0;
-        file_ = platform::Current().OpenFile(Path(), platform::kGenericWrite, platform::kShareRead,
-                                             platform::kCreateNew, &error);
+        file_ = platform::Files().OpenFile(Path(), platform::kGenericWrite, platform::kShareRead,
+                                           platform::kCreateNew, &error);
         if (!file_) {
             broken_ = true;
             throw cannotRecord();
@@ -288,7 +281,7 @@ CString CBackupJournal::Reserve(const CString& original, const CString& wanted) 
     entries_.push_back(entry);
     bool written = false;
     if (!Append(record, &written) ||
-        (first && platform::Current().FlushFolder(FolderOf(Path())) != 0)) {
+        (first && platform::Files().FlushFolder(FolderOf(Path())) != 0)) {
         broken_ = true;
         // Nothing is moved for it; the file is still where it was.
         entries_.back().settled = true;
@@ -321,7 +314,7 @@ bool CBackupJournal::Append(const std::string& record, bool* written) {
 bool CBackupJournal::FlushFolders() {
     bool ok = true;
     for (const CString& folder : folders_) {
-        const uint32_t error = platform::Current().FlushFolder(folder);
+        const uint32_t error = platform::Files().FlushFolder(folder);
         // A folder that is not there holds nothing to keep.
         if (error != 0 && error != platform::kErrorPathNotFound &&
             error != platform::kErrorFileNotFound) {
@@ -352,7 +345,7 @@ void CBackupJournal::Commit() {
 }
 
 void CBackupJournal::DeleteBackups() {
-    platform::IPlatform& os = platform::Current();
+    platform::IFileSystem& os = platform::Files();
     for (Entry& entry : entries_) {
         if (entry.settled) continue;
         const CString backup = Full(entry.backup);
@@ -388,7 +381,7 @@ bool CBackupJournal::RemoveFile() {
     }
     // The changes the journal guards must be on disk before it goes.
     if (!FlushFolders()) return false;
-    platform::IPlatform& os = platform::Current();
+    platform::IFileSystem& os = platform::Files();
     if (os.Remove(Path()) != 0) return false;
     os.FlushFolder(FolderOf(Path()));
     // Every entry is settled: the next backup starts a journal of its own.

@@ -28,7 +28,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "platform/platform.h"
 
 class CBackupJournal {

@@ -2,42 +2,10 @@
 
 #include <cstring>
 
-#include "archive/arc_backup_cmd.h"
-#include "archive/arc_ver_write_cmd.h"
-#include "archive/update_cmd.h"
-#include "engine/del_bak_cmd.h"
-#include "engine/errors.h"
-#include "engine/regist_cmd.h"
+#include "base/errors.h"
 #include "engine/script_parser.h"
 #include "engine/texts.h"
-#include "engine/title_cmd.h"
 #include "fileio/file_resource.h"
-#include "replace/copy_cmd.h"
-
-namespace {
-
-template <typename Command>
-boost::shared_ptr<ScriptCmd> Make(CPatchEngine* owner) {
-    return boost::shared_ptr<ScriptCmd>(new Command(owner));
-}
-
-struct Keyword {
-    const char* word;
-    boost::shared_ptr<ScriptCmd> (*make)(CPatchEngine*);
-};
-
-// Compared in this order, byte for byte.
-const Keyword kKeywords[] = {
-    {"title", &Make<TitleCmd>},
-    {"regist", &Make<RegistCmd>},
-    {"deletebak", &Make<DelBakCmd>},
-    {"copy", &Make<CopyCmd>},
-    {"arcbackup", &Make<ArcBackupCmd>},
-    {"update", &Make<UpdateCmd>},
-    {"arcVerWrite", &Make<ArcVerWriteCmd>},
-};
-
-}  // namespace
 
 void CmdFactory::LoadScript() {
     FileResource script;
@@ -64,7 +32,7 @@ void CmdFactory::LoadScriptText(const char* text, size_t size) {
 }
 
 boost::shared_ptr<ScriptCmd> CmdFactory::CreateCmd(const CString& keyword) {
-    for (const Keyword& entry : kKeywords) {
+    for (const CommandKeyword& entry : keywords_) {
         if (keyword == entry.word) return entry.make(owner_);
     }
     throw CTextError{text::kUndefinedCommand};

@@ -4,15 +4,16 @@
 #include <boost/shared_ptr.hpp>
 #include <vector>
 
+#include "engine/command_table.h"
 #include "engine/script_cmd.h"
 
 class CmdFactory {
 public:
-    CmdFactory() = default;
+    explicit CmdFactory(const CommandTable& keywords) : keywords_(keywords) {}
     virtual ~CmdFactory() = default;
 
     // The run context every new command receives.
-    void SetOwner(CPatchEngine* owner) { owner_ = owner; }
+    void SetOwner(IRunContext* owner) { owner_ = owner; }
     // Reads the script from the payload store and replaces the command list.
     // Throws CTextError for an undefined keyword.
     void LoadScript();
@@ -32,7 +33,8 @@ public:
     ScriptCmd* At(size_t index) const { return commands_.at(index).get(); }
 
 private:
-    CPatchEngine* owner_ = nullptr;
+    const CommandTable& keywords_;
+    IRunContext* owner_ = nullptr;
     std::vector<boost::shared_ptr<ScriptCmd>> commands_;
     size_t cursor_ = 0;
 };

@@ -1,10 +1,10 @@
 #include "engine/critical_section.h"
 
-CCriticalSection::CCriticalSection() : section_(platform::Current().NewLock()) {}
+CCriticalSection::CCriticalSection() : section_(platform::Threads().NewLock()) {}
 
 void CCriticalSection::Lock() {
     section_->Enter();
-    owner_ = static_cast<long>(platform::Current().CurrentThreadId());
+    owner_ = static_cast<long>(platform::Threads().CurrentThreadId());
     ++count_;
 }
 
@@ -16,7 +16,7 @@ void CCriticalSection::Unlock() {
 bool CCriticalSection::IsLockedByMe() {
     // Only the holder ever writes its own id here, so a thread that does not
     // hold the lock never reads its own id, and no wait is needed.
-    return owner_.load() == static_cast<long>(platform::Current().CurrentThreadId());
+    return owner_.load() == static_cast<long>(platform::Threads().CurrentThreadId());
 }
 
 CScopedLock::CScopedLock(ICriticalSection* section) : section_(section) {

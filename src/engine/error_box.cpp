@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/cp932.h"
 #include "engine/texts.h"
-#include "platform/cp932.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ CString FormatBounded(const char* format, va_list args) {
     // Drop a lead byte whose second byte the cut removed.
     size_t i = 0;
     while (i < length) {
-        if (platform::IsLeadByte(static_cast<unsigned char>(buffer[i]))) {
+        if (cp932::IsLeadByte(static_cast<unsigned char>(buffer[i]))) {
             if (i + 1 >= length) {
                 length = i;
                 break;
@@ -34,11 +34,11 @@ CString FormatBounded(const char* format, va_list args) {
 
 }  // namespace
 
-void ErrorBox(IRunContext& context, const CString& text) {
+void ErrorBox(IPatchView& context, const CString& text) {
     context.ShowMessage(text, text::kCaptionError, kMbOk | kMbIconError, false);
 }
 
-void ErrorBox(IRunContext& context, const char* format, ...) {
+void ErrorBox(IPatchView& context, const char* format, ...) {
     va_list args;
     va_start(args, format);
     CString text = FormatBounded(format, args);

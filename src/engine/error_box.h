@@ -1,13 +1,13 @@
 // A message box without owner, caption "エラー", error icon and OK.
 #pragma once
 
-#include "engine/run_context.h"
+#include "engine/patch_view.h"
 
-void ErrorBox(IRunContext& context, const CString& text);
+void ErrorBox(IPatchView& context, const CString& text);
 // The formatting form: the text is formatted into 260 bytes; a longer text is
 // cut there, never overflowed, and never in the middle of a double-byte
 // character.
-void ErrorBox(IRunContext& context, const char* format, ...)
+void ErrorBox(IPatchView& context, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif

@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "engine/del_bak_cmd.h"
+#include "base/errors.h"
+#include "engine/backup_cleanup.h"
 #include "engine/error_box.h"
-#include "engine/errors.h"
 #include "engine/texts.h"
 
 namespace {
@@ -16,12 +16,8 @@ constexpr int64_t kProgressPosUnit = 65535;  // and positions by this divisor
 CString CurrentErrorText() {
     try {
         throw;
-    } catch (const CTextError& error) {
-        return error.text;
-    } catch (const CMessageError& error) {
-        return error.text;
-    } catch (const CError& error) {
-        return error.GetErrorText();
+    } catch (const CPatchError& error) {
+        return error.Text();
     } catch (...) {
         return text::kErrorOccurred;
     }
@@ -35,7 +31,8 @@ int ClampToInt(int64_t value) {
 
 }  // namespace
 
-CPatchEngine::CPatchEngine(IRunContext& view) : view_(view) {}
+CPatchEngine::CPatchEngine(IPatchView& view, const CommandTable& commands)
+    : view_(view), factory_(commands) {}
 
 CPatchEngine::~CPatchEngine() {
     if (worker_) worker_->Join();
@@ -62,10 +59,11 @@ bool CPatchEngine::StartLoaded(bool fromPayloads, const CString& script) {
             }
         }
         return true;
-    } catch (const CTextError& error) {
-        ErrorBox(view_, CString(error.text) + text::kProgramEndsSuffix);
-    } catch (const CMessageError& error) {
-        ErrorBox(view_, error.text + text::kProgramEndsSuffix);
+    } catch (const CError&) {
+        // Broken contents say only that the program ends.
+        ErrorBox(view_, CString(text::kErrorProgramEnds));
+    } catch (const CPatchError& error) {
+        ErrorBox(view_, error.Text() + text::kProgramEndsSuffix);
     } catch (...) {
         ErrorBox(view_, CString(text::kErrorProgramEnds));
     }
@@ -81,7 +79,7 @@ void CPatchEngine::OnRun() {
         return;
     }
     SetAbort(0);
-    worker_ = platform::Current().StartThread([this] { PatchThread(this); });
+    worker_ = platform::Threads().StartThread([this] { PatchThread(this); });
     if (!worker_) {
         // No thread: the run ends before any command ran.
         ErrorBox(view_, CString(text::kErrorOccurred));
@@ -141,7 +139,7 @@ void CPatchEngine::RunWorker() {
                 FlushProgress();
                 ran = 1;
             }
-            platform::Current().SleepMs(pauseMs_);
+            platform::Threads().SleepMs(pauseMs_);
         }
         if (ran) {
             // The commit point: once the journal says so, the run is done
@@ -198,10 +196,7 @@ int CPatchEngine::OnPatchMessage(int code, int value) {
 }
 
 void CPatchEngine::DeleteBackupFiles() {
-    DelBakCmd cleanUp(this);
-    cleanUp.AddPattern("*.bak");
-    cleanUp.AddPattern("arc/*.bak");
-    cleanUp.Exec();
+    DeleteMatchingFiles(MakeGameDir(GetRunFolder()), FinishedRunBackupPatterns());
 }
 
 CBackupJournal& CPatchEngine::Journal() {

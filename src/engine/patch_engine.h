@@ -1,6 +1,7 @@
 // The patch engine as the dialog hosts it: the commands of the script, the
 // run with its worker, abort, progress and outcomes, and the game folder.
-// Everything it shows goes through the IRunContext it was made with.
+// Everything it shows goes through the IPatchView it was made with; the
+// commands see it as their IRunContext.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +10,16 @@
 #include "engine/backup_journal.h"
 #include "engine/cmd_factory.h"
 #include "engine/critical_section.h"
+#include "engine/patch_view.h"
 #include "engine/progress_gate.h"
 #include "engine/run_context.h"
 #include "platform/platform.h"
 
-class CPatchEngine {
+class CPatchEngine : public IRunContext {
 public:
-    explicit CPatchEngine(IRunContext& view);
-    ~CPatchEngine();
+    // `commands`: the keywords the script may use; it outlives the engine.
+    CPatchEngine(IPatchView& view, const CommandTable& commands);
+    ~CPatchEngine() override;
     CPatchEngine(const CPatchEngine&) = delete;
     CPatchEngine& operator=(const CPatchEngine&) = delete;
 
@@ -48,13 +51,13 @@ public:
 
     // The folder the user chose (or the install record gave).
     CString GetGameFolder();
-    void SetGameFolder(const CString& folder);
+    void SetGameFolder(const CString& folder) override;
     // Refreshes the folder display.
-    void ShowGameFolder();
+    void ShowGameFolder() override;
     // The folder commands work in: during a run, the folder as it was when
     // the run started, so that a folder chosen meanwhile cannot split one
     // run (or its restore) over two folders; otherwise the current one.
-    CString GetRunFolder();
+    CString GetRunFolder() override;
 
     // Posts a WM_PATCH report from any thread.
     void PostPatch(int code, int value) { view_.PostPatchMessage(code, value); }
@@ -62,12 +65,12 @@ public:
     // window as PATCH_PROGRESS, gathered: at most one report per interval,
     // and what is left when the command's work ends (FlushProgress, which
     // the run calls after each command).
-    void ReportProgress(int bytes) { progress_.Add(bytes); }
+    void ReportProgress(int bytes) override { progress_.Add(bytes); }
     void FlushProgress() { progress_.Flush(); }
-    IRunContext& View() { return view_; }
+    IPatchView& View() override { return view_; }
     // The journal of the backups of the run under way (or, outside a run,
     // of the commands executed on their own), for the run folder.
-    CBackupJournal& Journal();
+    CBackupJournal& Journal() override;
     // Lets go of the journal of commands executed on their own, leaving its
     // file as it is (tests and tools that execute commands outside a run).
     void ForgetJournal() { journal_.reset(); }
@@ -88,7 +91,7 @@ private:
     // and of its "arc" folder.
     void DeleteBackupFiles();
 
-    IRunContext& view_;
+    IPatchView& view_;
     CCriticalSection lock_;
     int64_t workTotal_ = 0;
     int64_t workDone_ = 0;

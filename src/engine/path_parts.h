@@ -1,7 +1,7 @@
 // Pieces of the paths that commands build: extension, stem, existence.
 #pragma once
 
-#include "engine/types.h"
+#include "base/types.h"
 
 // The text after the last "." (double-byte aware); empty without a ".".
 CString Extension(const CString& path);

@@ -7,12 +7,12 @@
 void CProgressGate::Add(int bytes) {
     gathered_ += bytes;
     holding_ = true;
-    uint64_t now = platform::Current().MonotonicMs();
+    uint64_t now = platform::Threads().MonotonicMs();
     if (intervalMs_ == 0 || !passedOn_ || now - lastPassOnMs_ >= intervalMs_) PassOn(now);
 }
 
 void CProgressGate::Flush() {
-    if (holding_) PassOn(platform::Current().MonotonicMs());
+    if (holding_) PassOn(platform::Threads().MonotonicMs());
 }
 
 void CProgressGate::PassOn(uint64_t now) {

@@ -1,7 +1,7 @@
 #include "engine/regist_cmd.h"
 
-#include "engine/patch_engine.h"
 #include "engine/registry.h"
+#include "engine/run_context.h"
 #include "engine/texts.h"
 
 void RegistCmd::Exec() {

@@ -1,47 +1,25 @@
-// What the engine needs of the window that hosts it: everything a player
-// sees goes through here, so the engine runs and is tested without a window.
+// The run as a command sees it: the folder it works in, where its progress
+// and its messages go, and the journal its backups are listed in. The
+// engine implements it; commands know nothing else of the engine.
 #pragma once
 
-#include "engine/types.h"
-
-// The window message that carries the worker's reports, and its codes.
-constexpr unsigned WM_PATCH = 0x0400 + 1;  // WM_USER + 1
-constexpr int PATCH_ABORTED = 0;
-constexpr int PATCH_PROGRESS = 1;
-constexpr int PATCH_LATEST = 2;
-constexpr int PATCH_FINISHED = 99;
-
-// Message box styles and results, with the values of the Windows API.
-constexpr unsigned kMbOk = 0x0;
-constexpr unsigned kMbOkCancel = 0x1;
-constexpr unsigned kMbIconError = 0x10;
-constexpr unsigned kMbIconExclamation = 0x30;
-constexpr unsigned kMbIconInformation = 0x40;
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
+#include "base/types.h"
+#include "engine/backup_journal.h"
+#include "engine/patch_view.h"
 
 class IRunContext {
 public:
     virtual ~IRunContext() = default;
 
-    // The dialog caption. May be called from the worker (a title line run
-    // during a run).
-    virtual void SetCaption(const CString& text) = 0;
-    // Shows the game folder in the folder display. Any thread.
-    virtual void ShowGameFolder(const CString& folder) = 0;
-    // The progress bar (dialog thread only).
-    virtual void SetProgressRange(int maximum) = 0;
-    virtual void SetProgressPos(int position) = 0;
-    // The run button (dialog thread only).
-    virtual void EnableRun(bool enable) = 0;
-    virtual bool IsRunEnabled() = 0;
-    // A message box; returns kIdOk or kIdCancel. One owned by the dialog is
-    // shown from the dialog thread; one without owner may come from any
-    // thread and blocks only that thread.
-    virtual int ShowMessage(const CString& text, const CString& caption, unsigned style,
-                            bool owned) = 0;
-    // Posts WM_PATCH with a code and a value from any thread. The dialog
-    // thread hands posted messages, in the order they were posted, to
-    // CPatchEngine::OnPatchMessage.
-    virtual void PostPatchMessage(int code, int value) = 0;
+    // The folder commands work in (see CPatchEngine::GetRunFolder).
+    virtual CString GetRunFolder() = 0;
+    // The folder the user chose or the install record gave, and its display.
+    virtual void SetGameFolder(const CString& folder) = 0;
+    virtual void ShowGameFolder() = 0;
+    // The bytes a command has just processed.
+    virtual void ReportProgress(int bytes) = 0;
+    // The window: message boxes and the caption.
+    virtual IPatchView& View() = 0;
+    // The journal of the backups of the run under way.
+    virtual CBackupJournal& Journal() = 0;
 };

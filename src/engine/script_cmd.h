@@ -1,13 +1,13 @@
 // The base of every script command.
 #pragma once
 
-#include "engine/types.h"
+#include "base/types.h"
 
-class CPatchEngine;
+class IRunContext;
 
 class ScriptCmd {
 public:
-    explicit ScriptCmd(CPatchEngine* owner) : owner(owner) {}
+    explicit ScriptCmd(IRunContext* owner) : owner(owner) {}
     virtual ~ScriptCmd() = default;
 
     // Carries the command out, reporting progress while it does.
@@ -23,18 +23,11 @@ public:
     // The base path of the command's files: the game folder with one
     // trailing backslash.
     void GetGameDir(CString& out) const;
-    // The format version of an installed archive data file, from its version
-    // tag; -1 (after an error box) when it cannot be opened or read.
-    int GetFileArcVersion(const CString& path) const;
-    // The format version of a payload, from its first four bytes; -1 (after
-    // an error box) when it is shorter. Throws CMessageError when there is
-    // no such payload.
-    int GetResourceArcVersion(const CString& name, const CString& type) const;
 
     CString arg[6];    // the keyword and up to five arguments
     int done = 0;      // already executed when the program started
     int backedUp = 0;  // a backup exists that Restore may put back
-    CPatchEngine* owner;
+    IRunContext* owner;
 };
 
 // The rule behind GetGameDir: removes one trailing '\' unless the folder is

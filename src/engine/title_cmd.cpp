@@ -1,5 +1,5 @@
 #include "engine/title_cmd.h"
 
-#include "engine/patch_engine.h"
+#include "engine/run_context.h"
 
 void TitleCmd::Exec() { owner->View().SetCaption(arg[1]); }

@@ -2,22 +2,17 @@
 
 #include <new>
 
-#include "engine/errors.h"
-#include "engine/texts.h"
+#include "base/byte_order.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "fileio/lzss.h"
-#include "platform/cp932.h"
+#include "fileio/texts.h"
 
 namespace {
 
 // The typed-file type whose data are LZSS-compressed; any other type means
 // stored as they are.
 constexpr uint16_t kTypeCompressed = 1;
-
-uint32_t LittleEndian(const uint8_t* bytes, int width) {
-    uint32_t value = 0;
-    for (int i = width - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-    return value;
-}
 
 // Dispositions that leave an empty file behind, whatever was there before.
 bool StartsEmpty(uint32_t disposition) {
@@ -28,14 +23,14 @@ bool StartsEmpty(uint32_t disposition) {
 }  // namespace
 
 bool IsTypedFileName(const CString& name) {
-    size_t dot = platform::FindLastOf(name, ".");
+    size_t dot = cp932::FindLastOf(name, ".");
     return dot != CString::npos && name.compare(dot + 1, CString::npos, "prs") == 0;
 }
 
 CString NormalizePath(const CString& name) {
     CString path = name;
     for (size_t i = 0; i < path.size(); ++i) {
-        if (platform::IsLeadByte(static_cast<unsigned char>(path[i]))) {
+        if (cp932::IsLeadByte(static_cast<unsigned char>(path[i]))) {
             ++i;  // the second byte stays as it is
         } else if (path[i] == '/') {
             path[i] = '\\';
@@ -55,7 +50,7 @@ int32_t CFileNormal::Open(const CString& name, uint32_t access, uint32_t share,
     name_ = name;
     handle_.reset();
     uint32_t error = 0;
-    handle_ = platform::Current().OpenFile(NormalizePath(name), access, share, disposition, &error);
+    handle_ = platform::Files().OpenFile(NormalizePath(name), access, share, disposition, &error);
     if (!handle_) return kStatusFail;
 
     if (!IsTypedFileName(name)) {
@@ -73,12 +68,12 @@ int32_t CFileNormal::Open(const CString& name, uint32_t access, uint32_t share,
         return kStatusOk;
     }
     if (done != 2) Fail(text::kFileNormalOpenTypeFailed);
-    uint32_t type = LittleEndian(field, 2);
+    uint32_t type = le::GetU16(field);
     if (!ReadWhole(field, 4)) Fail(text::kFileNormalOpenSizeFailed);
-    uint32_t length = LittleEndian(field, 4);
+    uint32_t length = le::GetU32(field);
     if (type == kTypeCompressed) {
         if (!ReadWhole(field, 4)) Fail(text::kFileNormalOpenExpandedSizeFailed);
-        length = LittleEndian(field, 4);
+        length = le::GetU32(field);
     }
     size_ = static_cast<int32_t>(length);
     if (Seek(0, nullptr, platform::kFileBegin) == platform::kInvalidSetFilePointer) {
@@ -112,9 +107,9 @@ int32_t CFileNormal::Read(void* buffer) {
 
     uint8_t field[4];
     if (!ReadWhole(field, 2)) Fail(text::kFileNormalReadTypeFailed);
-    uint32_t type = LittleEndian(field, 2);
+    uint32_t type = le::GetU16(field);
     if (!ReadWhole(field, 4)) Fail(text::kFileNormalReadSizeFailed);
-    uint32_t stored = LittleEndian(field, 4);
+    uint32_t stored = le::GetU32(field);
     // The caller's buffer holds GetSize() + 1 bytes, so a header that now
     // says otherwise cannot be read into it; nor can more data than the file
     // holds.
@@ -129,7 +124,7 @@ int32_t CFileNormal::Read(void* buffer) {
     }
 
     if (!ReadWhole(field, 4)) Fail(text::kFileNormalReadExpandedSizeFailed);
-    uint32_t expanded = LittleEndian(field, 4);
+    uint32_t expanded = le::GetU32(field);
     if (expanded != static_cast<uint32_t>(size_) || !HasBytesLeft(stored)) {
         Fail(text::kFileNormalReadFailed);
     }

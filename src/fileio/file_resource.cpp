@@ -3,7 +3,7 @@
 #include <cstring>
 
 int32_t FileResource::Open(const CString& name, const CString& type) {
-    found_ = platform::Current().FindPayload(name, type, &payload_);
+    found_ = platform::Payloads().FindPayload(name, type, &payload_);
     if (!found_) {
         payload_ = platform::Payload();
         return kStatusFail;

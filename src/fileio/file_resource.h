@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "platform/platform.h"
 
 class FileResource {

@@ -7,14 +7,14 @@
 
 namespace platform {
 
-std::unique_ptr<PeImagePayloads> PeImagePayloads::Load(const std::string& path, IPlatform& target,
+std::unique_ptr<PeImagePayloads> PeImagePayloads::Load(const std::string& path,
                                                        std::string* error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         *error = "cannot open " + path;
         return nullptr;
     }
-    std::unique_ptr<PeImagePayloads> payloads(new PeImagePayloads(target));
+    std::unique_ptr<PeImagePayloads> payloads(new PeImagePayloads);
     payloads->path_ = path;
     payloads->image_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     if (file.bad()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/byte_order.h"
 #include "platform/cp932.h"
 
 namespace platform {
@@ -28,12 +29,8 @@ constexpr uint32_t kHighBit = 0x80000000u;
 constexpr size_t kMaxEntries = size_t{1} << 20;
 constexpr uint64_t kMaxNameChars = uint64_t{1} << 24;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+uint16_t U16(const uint8_t* p) { return le::GetU16(p); }
+uint32_t U32(const uint8_t* p) { return le::GetU32(p); }
 
 // True when [offset, offset + length) lies inside [0, limit).
 bool Inside(uint64_t offset, uint64_t length, uint64_t limit) {
@@ -146,7 +143,7 @@ const Section* SectionOf(const std::vector<Section>& sections, uint32_t rva) {
 // its root; every structure must lie between the root and the end of the raw
 // data of the section that holds it.
 class TreeReader {
-  public:
+public:
     TreeReader(const uint8_t* image, size_t size, const std::vector<Section>& sections,
                uint64_t root, uint64_t end, std::string* error)
         : image_(image),
@@ -242,7 +239,7 @@ class TreeReader {
         return false;
     }
 
-  private:
+private:
     const uint8_t* image_;
     size_t size_;
     const std::vector<Section>& sections_;

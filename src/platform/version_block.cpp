@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/byte_order.h"
 #include "platform/cp932.h"
 
 namespace platform {
@@ -12,12 +13,8 @@ constexpr uint32_t kFixedInfoSignature = 0xFEEF04BDu;
 constexpr size_t kFixedInfoSize = 13 * 4;
 constexpr size_t kNodeHeaderSize = 6;  // wLength, wValueLength, wType
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+uint16_t U16(const uint8_t* p) { return le::GetU16(p); }
+uint32_t U32(const uint8_t* p) { return le::GetU32(p); }
 
 size_t Align4(size_t size) { return (size + 3) & ~size_t{3}; }
 

@@ -2,14 +2,18 @@
 
 #include <vector>
 
+#include "archive/arc_version.h"
+#include "archive/texts.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "engine/backup_files.h"
-#include "engine/errors.h"
-#include "engine/patch_engine.h"
 #include "engine/path_parts.h"
+#include "engine/run_context.h"
+#include "engine/script_version.h"
 #include "engine/texts.h"
 #include "fileio/file_normal.h"
 #include "fileio/file_resource.h"
-#include "platform/cp932.h"
+#include "replace/texts.h"
 #include "replace/version.h"
 #include "replace/version_rules.h"
 
@@ -22,7 +26,7 @@ constexpr uint32_t kChunk = 65536;
 CString CopyCmd::BackupPath() const {
     CString base;
     GetGameDir(base);
-    CString extension = platform::LowerCased(Extension(arg[1]));
+    CString extension = cp932::LowerCased(Extension(arg[1]));
     if (extension == "arc" || extension == "ari") {
         return base + Stem(arg[1]) + "_" + extension + ".bak";
     }
@@ -34,14 +38,14 @@ int CopyCmd::Check() {
     if (version == 0) return 1;  // no check: always copied
     CString base;
     GetGameDir(base);
-    CString extension = platform::LowerCased(Extension(arg[1]));
+    CString extension = cp932::LowerCased(Extension(arg[1]));
     if (extension == "arc" || extension == "ari") {
-        if (GetResourceArcVersion(arg[2], arg[3]) != version) {
+        if (GetResourceArcVersion(*owner, arg[2], arg[3]) != version) {
             throw MessageError(text::kCopyWrongVersion, arg[2].c_str());
         }
         // An index is judged by the data file beside it.
         CString installed = extension == "arc" ? base + arg[1] : base + Stem(arg[1]) + ".arc";
-        return PathExists(installed) && GetFileArcVersion(installed) >= version ? 0 : 1;
+        return PathExists(installed) && GetFileArcVersion(*owner, installed) >= version ? 0 : 1;
     }
     if (extension == "exe") {
         CVersion installed(owner->View(), base + arg[1]);
@@ -79,7 +83,7 @@ void CopyCmd::Exec() {
         // The journal knows of the backup before it exists, and its name is
         // this backup's own: nothing that held the name is touched.
         const CString backup = journal.Reserve(target, BackupPath());
-        if (platform::Current().Rename(target, backup) != 0) {
+        if (platform::Files().Rename(target, backup) != 0) {
             throw MessageError(text::kBackupMakeFailed, target.c_str());
         }
         backups_.push_back(backup);
@@ -142,6 +146,6 @@ void CopyCmd::Restore() {
 void CopyCmd::DeleteBackup() {
     if (!backedUp) return;
     for (const CString& backup : backups_) {
-        if (PathExists(backup)) platform::Current().Remove(backup);
+        if (PathExists(backup)) platform::Files().Remove(backup);
     }
 }

@@ -3,16 +3,17 @@
 #include <cstdio>
 
 #include "engine/texts.h"
+#include "replace/texts.h"
 
-CVersion::CVersion(IRunContext& context, const CString& path) { Load(context, path); }
+CVersion::CVersion(IPatchView& context, const CString& path) { Load(context, path); }
 
-CVersion::CVersion(IRunContext& context) { Load(context, platform::Current().ModulePath()); }
+CVersion::CVersion(IPatchView& context) { Load(context, platform::Payloads().ModulePath()); }
 
 CVersion::~CVersion() = default;
 
-void CVersion::Load(IRunContext& context, const CString& path) {
+void CVersion::Load(IPatchView& context, const CString& path) {
     std::unique_ptr<platform::IVersionInfo> info;
-    switch (platform::Current().LoadVersionInfo(path, &info)) {
+    switch (platform::Files().LoadVersionInfo(path, &info)) {
         case platform::VersionInfoStatus::kNoInformation:
             context.ShowMessage(text::kVersionInfoSizeFailed, text::kCaptionError,
                                 kMbOk | kMbIconExclamation, false);

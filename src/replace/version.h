@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "engine/run_context.h"
-#include "engine/types.h"
+#include "base/types.h"
+#include "engine/patch_view.h"
 #include "platform/platform.h"
 
 class CVersion {
@@ -17,9 +17,9 @@ public:
     // another program, a failing disk) is not, and says so in Unreadable().
     // Either way the object is then without data and every getter returns
     // the empty text.
-    CVersion(IRunContext& context, const CString& path);
+    CVersion(IPatchView& context, const CString& path);
     // The same for the program's own executable.
-    explicit CVersion(IRunContext& context);
+    explicit CVersion(IPatchView& context);
     virtual ~CVersion();
 
     CVersion(const CVersion&) = delete;
@@ -49,7 +49,7 @@ public:
     bool Unreadable() const { return unreadable_; }
 
 private:
-    void Load(IRunContext& context, const CString& path);
+    void Load(IPatchView& context, const CString& path);
     CString FormatVersion(uint32_t ms, uint32_t ls) const;
     CString GetString(const char* field) const;
 

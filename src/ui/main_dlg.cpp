@@ -1,6 +1,7 @@
 #include "ui/main_dlg.h"
 
-#include "engine/texts.h"
+#include "ui/texts.h"
+#include "wiring/patch_commands.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ CString FormatOne(const char* format, const CString& value) {
 
 }  // namespace
 
-CMainDlg::CMainDlg(IMainView& view) : view_(view), engine_(view) {}
+CMainDlg::CMainDlg(IMainView& view) : view_(view), engine_(view, PatchCommands()) {}
 
 // The engine waits for a worker that is still ending.
 CMainDlg::~CMainDlg() = default;

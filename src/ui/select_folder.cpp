@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/win32/win32_text.h"
-#include "ui/main_dlg.h"
+#include "ui/main_view.h"
 
 namespace {
 

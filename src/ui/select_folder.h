@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 class CSelectFolder {
 public:

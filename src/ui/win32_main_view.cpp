@@ -6,6 +6,7 @@
 
 #include "platform/win32/win32_text.h"
 #include "replace/version.h"
+#include "ui/main_dlg.h"
 #include "ui/select_folder.h"
 
 namespace {

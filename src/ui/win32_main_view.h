@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
-#include "ui/main_dlg.h"
+#include "ui/main_view.h"
+
+class CMainDlg;
 
 class CWin32MainView : public IMainView {
 public:

@@ -38,7 +38,7 @@ std::string Ascii(const std::u16string& text) {
 // A copy of some bytes in a heap block of exactly their size, so that the
 // address sanitizer sees any read past the end.
 class ExactCopy {
-  public:
+public:
     ExactCopy(const uint8_t* bytes, size_t size) : data_(new uint8_t[size]), size_(size) {
         if (size != 0) std::memcpy(data_.get(), bytes, size);
     }
@@ -55,7 +55,7 @@ class ExactCopy {
     }
     const uint8_t* data() const { return data_.get(); }
 
-  private:
+private:
     std::unique_ptr<uint8_t[]> data_;
     size_t size_;
 };
@@ -89,7 +89,7 @@ std::string FormatName(const testing::TestParamInfo<PeFormat>& info) {
 }
 
 class PeResourcesFormatTest : public testing::TestWithParam<PeFormat> {
-  protected:
+protected:
     PeImage SampleImage() const {
         PeImageOptions options;
         options.format = GetParam();
@@ -379,7 +379,7 @@ TEST_P(PeResourcesFormatTest, BoundsWhatLongNamesCanCost) {
 }
 
 class PeResourcesTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::vector<PeResource> resources = Sample();
         resources.push_back({u"PATCH_SCR", u"#5", 0, "string hash five"});

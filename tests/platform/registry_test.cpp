@@ -17,7 +17,7 @@ using testing_support::Sjis;
 
 // A key of its own for each test, removed afterwards.
 class RegistryTest : public testing::Test {
-  protected:
+protected:
     RegistryTest() {
         std::random_device random;
         key_ = "software\\PatchkitTest\\run" + std::to_string(random()) + "_" +

@@ -1,5 +1,6 @@
 // The fault disk: what it counts and in which order, what a failed
-// operation answers and that it changes nothing, and a disk that dies.
+// operation answers and that it changes nothing, a disk that dies, and the
+// faults told by path.
 #include "support/fault_disk.h"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,12 @@ using testing_support::DiskOp;
 using testing_support::DiskOpRecord;
 using testing_support::Exists;
 using testing_support::FaultDisk;
+using testing_support::PathFault;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-std::unique_ptr<platform::IOsFile> Open(platform::IPlatform& os, const std::string& path,
+std::unique_ptr<platform::IOsFile> Open(platform::IFileSystem& os, const std::string& path,
                                         uint32_t access = platform::kGenericRead |
                                                           platform::kGenericWrite,
                                         uint32_t disposition = platform::kOpenExisting,
@@ -39,7 +41,7 @@ class FaultDiskTest : public ::testing::Test {
 protected:
     TempDir dir;
     MemoryPayloads payloads;  // a store, to see that it is not counted
-    FaultDisk disk{payloads};
+    FaultDisk disk{platform::System()};
 };
 
 TEST_F(FaultDiskTest, NumbersEveryDiskOperationInOrderAndNothingElse) {
@@ -65,10 +67,13 @@ TEST_F(FaultDiskTest, NumbersEveryDiskOperationInOrderAndNothingElse) {
     EXPECT_EQ(disk.Remove(dir / "b.txt"), 0u);
     std::unique_ptr<platform::IVersionInfo> info;
     disk.LoadVersionInfo(dir / "none.exe", &info);
+    // The store, the install record and the threads are not the disk.
+    platform::ScopedFileSystem useDisk(&disk);
+    platform::ScopedPayloadStore usePayloads(&payloads);
     platform::Payload payload;
-    EXPECT_TRUE(disk.FindPayload("P", "T", &payload));  // the store is not the disk
-    EXPECT_FALSE(disk.RegistryKeyExists("software\\FaultDiskTest\\None"));
-    disk.SleepMs(0);
+    EXPECT_TRUE(platform::Payloads().FindPayload("P", "T", &payload));
+    EXPECT_FALSE(platform::Record().RegistryKeyExists("software\\FaultDiskTest\\None"));
+    platform::Threads().SleepMs(0);
 
     const std::vector<DiskOpRecord> log = disk.Log();
     std::vector<DiskOp> kinds;
@@ -244,6 +249,100 @@ TEST_F(FaultDiskTest, ADeadDiskFailsFromItsOperationOnAndKeepsWhatCameBefore) {
     std::vector<bool> failed;
     for (const DiskOpRecord& op : disk.Log()) failed.push_back(op.failed);
     EXPECT_EQ(failed, (std::vector<bool>{false, false, false, true, true, true, true}));
+}
+
+// Faults by path: which operations they take, what those answer, and when.
+TEST_F(FaultDiskTest, AFaultByPathFailsTheOperationsOnTheFilesItNames) {
+    const std::vector<FailedOperation> cases = {
+        {"either separator, any letter case, its own error",
+         [](FaultDisk& disk, const TempDir& dir) {
+             disk.FailOn(
+                 PathFault(DiskOp::kRemove, "SUB\\F.txt").Answering(platform::kErrorAccessDenied));
+             EXPECT_EQ(disk.Remove(dir / "sub/f.txt"), platform::kErrorAccessDenied);
+             EXPECT_TRUE(Exists(dir / "sub/f.txt"));
+             EXPECT_EQ(disk.Remove(dir / "f.txt"), 0u);  // another folder's f.txt
+             EXPECT_EQ(disk.Rename(dir / "g.txt", dir / "h.txt"), 0u);
+         }},
+        {"a rename by its source",
+         [](FaultDisk& disk, const TempDir& dir) {
+             disk.FailOn(PathFault(DiskOp::kRename, "f.txt"));
+             EXPECT_EQ(disk.Rename(dir / "f.txt", dir / "r.txt"), testing_support::kErrorNotReady);
+             EXPECT_EQ(disk.Rename(dir / "g.txt", dir / "copy of f.txt"), 0u);
+             EXPECT_TRUE(Exists(dir / "f.txt"));
+         }},
+        {"the good ones first, then every one",
+         [](FaultDisk& disk, const TempDir& dir) {
+             disk.FailOn(testing_support::DiskFullAfter("f.txt", 2));
+             auto file = Open(disk, dir / "f.txt", platform::kGenericWrite);
+             ASSERT_TRUE(file);
+             uint32_t done = 99;
+             EXPECT_EQ(file->Write("a", 1, &done), 0u);
+             EXPECT_EQ(file->Write("b", 1, &done), 0u);
+             EXPECT_EQ(file->Write("c", 1, &done), platform::kErrorDiskFull);
+             EXPECT_EQ(done, 0u);
+             EXPECT_EQ(file->Write("d", 1, &done), platform::kErrorDiskFull);
+             EXPECT_EQ(file->Close(), 0u);
+             EXPECT_EQ(Contents(dir / "f.txt"), "ab23456789");
+         }},
+        {"files opened for writing only; the close closes all the same",
+         [](FaultDisk& disk, const TempDir& dir) {
+             disk.FailOn(testing_support::FailingClose("f.txt"));
+             auto reading =
+                 Open(disk, dir / "f.txt", platform::kGenericRead, platform::kOpenExisting, 0);
+             ASSERT_TRUE(reading);
+             EXPECT_EQ(reading->Close(), 0u);
+             auto writing =
+                 Open(disk, dir / "f.txt", platform::kGenericWrite, platform::kOpenExisting, 0);
+             ASSERT_TRUE(writing);
+             uint32_t done = 0;
+             EXPECT_EQ(writing->Write("XY", 2, &done), 0u);
+             EXPECT_EQ(writing->Close(), platform::kErrorWriteFault);
+             // Closed while its object is still there, and what it wrote stays.
+             EXPECT_TRUE(Open(platform::System(), dir / "f.txt", platform::kGenericRead,
+                              platform::kOpenExisting, 0));
+             EXPECT_EQ(Contents(dir / "f.txt"), "XY23456789");
+         }},
+        {"from when it is told, in the files open by then, until cleared",
+         [](FaultDisk& disk, const TempDir& dir) {
+             auto file = Open(disk, dir / "f.txt", platform::kGenericRead);
+             ASSERT_TRUE(file);
+             char buffer[2];
+             uint32_t done = 0;
+             EXPECT_EQ(file->Read(buffer, 2, &done), 0u);
+             disk.FailOn(PathFault(DiskOp::kRead, ""));  // every path
+             EXPECT_EQ(file->Read(buffer, 2, &done), platform::kErrorReadFault);
+             EXPECT_EQ(done, 0u);
+             disk.ClearPathFaults();
+             EXPECT_EQ(file->Read(buffer, 2, &done), 0u);
+             EXPECT_EQ(std::string(buffer, done), "23");
+         }},
+        {"a version that cannot be read",
+         [](FaultDisk& disk, const TempDir& dir) {
+             std::unique_ptr<platform::IVersionInfo> info;
+             disk.FailOn(PathFault(DiskOp::kLoadVersionInfo, ""));
+             EXPECT_EQ(disk.LoadVersionInfo(dir / "f.txt", &info),
+                       platform::VersionInfoStatus::kUnreadable);
+         }},
+    };
+    for (const FailedOperation& test : cases) {
+        SCOPED_TRACE(test.name);
+        TempDir folder;
+        ASSERT_TRUE(WriteFile(folder / "f.txt", "0123456789"));
+        ASSERT_TRUE(WriteFile(folder / "g.txt", "g"));
+        ASSERT_TRUE(testing_support::MakeDir(folder / "sub"));
+        ASSERT_TRUE(WriteFile(folder / "sub/f.txt", "sub"));
+        FaultDisk fresh(platform::System());
+        test.act(fresh, folder);
+        // Counted and logged as every operation is, the failed ones marked.
+        const std::vector<DiskOpRecord> log = fresh.Log();
+        EXPECT_EQ(fresh.Count(), log.size());
+        bool failedOne = false;
+        for (size_t i = 0; i < log.size(); ++i) {
+            EXPECT_EQ(log[i].number, i + 1);
+            failedOne = failedOne || log[i].failed;
+        }
+        EXPECT_TRUE(failedOne);
+    }
 }
 
 TEST_F(FaultDiskTest, TwoThreadsShareOneNumbering) {

@@ -68,7 +68,7 @@ JournalListing ReadJournal(const std::string& bytes) {
                 for (char& c : backup) {
                     if (c == '\\') c = '/';
                 }
-                listing.backups.push_back(platform::LowerCased(backup));
+                listing.backups.push_back(cp932::LowerCased(backup));
             }
         } else if (kind == 'C') {
             listing.committed = true;
@@ -114,7 +114,7 @@ std::vector<FileDifference> LeftAfterInterruption(const FileTree& after,
 }
 
 std::string FileGroup(const std::string& path) {
-    std::string group = platform::LowerCased(path);
+    std::string group = cp932::LowerCased(path);
     if (IsFolder(group)) group.pop_back();
     for (char& c : group) {
         if (c == '\\') c = '/';

@@ -101,7 +101,7 @@ std::vector<CopyLine> CopyLines(const CString& script) {
         }
         if (words.size() < 2 || words[0] != "copy") continue;
         CopyLine copy;
-        copy.target = platform::LowerCased(words[1]);
+        copy.target = cp932::LowerCased(words[1]);
         for (char& c : copy.target) {
             if (c == '\\') c = '/';
         }
@@ -126,7 +126,7 @@ std::unique_ptr<Scenario> SampleScenario(const std::string& patchPath,
     auto scenario = std::make_unique<Scenario>();
     scenario->name = "sample";
     std::unique_ptr<platform::PeImagePayloads> payloads =
-        platform::PeImagePayloads::Load(patchPath, platform::System(), error);
+        platform::PeImagePayloads::Load(patchPath, error);
     if (!payloads) return nullptr;
     platform::Payload script;
     if (!payloads->FindPayload("Script", "PATCH_SCR", &script)) {

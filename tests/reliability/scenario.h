@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "platform/platform.h"
 #include "reliability/file_tree.h"
 
@@ -17,8 +17,8 @@ namespace reliability {
 
 struct Scenario {
     std::string name;
-    // The payload store, in front of the system's own platform.
-    std::unique_ptr<platform::IPlatform> payloads;
+    // The payload store.
+    std::unique_ptr<platform::IPayloadStore> payloads;
     // Whether the engine loads the script from the store (a real patch) or
     // is given `script`.
     bool scriptFromPayloads = false;

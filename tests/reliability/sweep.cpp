@@ -11,6 +11,7 @@
 #include "engine/texts.h"
 #include "platform/cp932.h"
 #include "support/recording_view.h"
+#include "wiring/patch_commands.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -64,7 +65,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 // "/" between names, never inside a double-byte character.
 std::string Slashed(std::string path) {
     for (size_t i = 0; i < path.size(); ++i) {
-        if (platform::IsLeadByte(static_cast<unsigned char>(path[i]))) {
+        if (cp932::IsLeadByte(static_cast<unsigned char>(path[i]))) {
             ++i;
         } else if (path[i] == '\\') {
             path[i] = '/';
@@ -181,10 +182,10 @@ RunResult RunPatch(const Scenario& scenario, const std::string& folder, FaultDis
     RunResult result;
     RunRecord& record = result.record;
     {
-        platform::ScopedPlatform use(disk ? static_cast<platform::IPlatform*>(disk)
-                                          : scenario.payloads.get());
+        platform::ScopedPayloadStore usePayloads(scenario.payloads.get());
+        platform::ScopedFileSystem useDisk(disk);
         RecordingView view;
-        CPatchEngine engine(view);
+        CPatchEngine engine(view, PatchCommands());
         const bool loaded =
             scenario.scriptFromPayloads ? engine.Start() : engine.StartWithScript(scenario.script);
         if (!loaded) {
@@ -229,7 +230,7 @@ RunResult RunPatch(const Scenario& scenario, const std::string& folder, FaultDis
 }
 
 RunResult Sweeper::RunFailing(const std::string& folder, const std::set<uint64_t>& failAt) const {
-    FaultDisk disk(*scenario_.payloads);
+    FaultDisk disk(platform::System());
     disk.FailAt(failAt);
     return RunPatch(scenario_, folder, &disk, options_.timeoutMs);
 }
@@ -295,7 +296,7 @@ bool Sweeper::Prepare() {
     std::vector<RunResult> runs;
     for (int i = 0; i < 2; ++i) {
         GameFolder game(scenario_, options_.workBase);
-        FaultDisk disk(*scenario_.payloads);
+        FaultDisk disk(platform::System());
         runs.push_back(RunPatch(scenario_, game.path(), &disk, options_.timeoutMs));
     }
     const RunRecord& first = runs[0].record;
@@ -369,7 +370,7 @@ void Sweeper::FaultSweep() {
 RunResult Sweeper::Rerun(const std::string& heading, const std::string& folder,
                          Verdict* patched) const {
     SetCurrentCase(heading + ", the run after it");
-    FaultDisk sound(*scenario_.payloads);
+    FaultDisk sound(platform::System());
     RunResult rerun = RunPatch(scenario_, folder, &sound, options_.timeoutMs);
     *patched = JudgeRerun(rerun.record, expected_);
     return rerun;
@@ -404,7 +405,7 @@ void Sweeper::CrashSweep(bool powerCut) {
                                     ")";
         SetCurrentCase(heading);
         GameFolder game(scenario_, options_.workBase);
-        FaultDisk disk(*scenario_.payloads);
+        FaultDisk disk(platform::System());
         if (powerCut) disk.TrackUnflushed();
         disk.DeadFrom(n + 1);
         RunResult crashed = RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
@@ -460,12 +461,12 @@ void Sweeper::SecondSweep() {
         std::vector<DiskOpRecord> log;
         {
             GameFolder game(scenario_, options_.workBase);
-            FaultDisk disk(*scenario_.payloads);
+            FaultDisk disk(platform::System());
             if (first.deadFrom) disk.DeadFrom(first.deadFrom);
             if (first.failAt) disk.FailAt({first.failAt});
             RunPatch(scenario_, game.path(), &disk, options_.timeoutMs);
             left = CaptureFolder(game.path());
-            FaultDisk sound(*scenario_.payloads);
+            FaultDisk sound(platform::System());
             log = RunPatch(scenario_, game.path(), &sound, options_.timeoutMs).log;
         }
         for (uint64_t m = 1; m <= log.size(); m += stride) {
@@ -496,7 +497,7 @@ void Sweeper::AgainSweep() {
     std::vector<DiskOpRecord> log;
     {
         GameFolder game(patched, options_.workBase);
-        FaultDisk sound(*scenario_.payloads);
+        FaultDisk sound(platform::System());
         const RunResult run = RunPatch(scenario_, game.path(), &sound, options_.timeoutMs);
         const Verdict kept = JudgeAgain(run.record, expected_);
         if (!kept.ok) {

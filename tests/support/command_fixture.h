@@ -1,7 +1,7 @@
 // What the tests of the file-changing commands share: a game folder, an
 // in-memory payload store, an engine with a recording window as the
-// commands' owner, a disk that can be told to fail, and helpers to look at
-// files and at what the commands reported.
+// commands' owner, and helpers to look at files and at what the commands
+// reported. A disk that fails is support/fault_disk.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,55 +9,20 @@
 #include <boost/shared_ptr.hpp>
 #include <functional>
 #include <initializer_list>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/file_tree.h"
 #include "common/temp_dir.h"
+#include "common/tree_diff.h"
 #include "engine/patch_engine.h"
 #include "engine/script_cmd.h"
-#include "platform/forwarding_platform.h"
 #include "support/memory_payloads.h"
 #include "support/recording_view.h"
+#include "wiring/patch_commands.h"
 
 namespace testing_support {
-
-// A disk on which one file misbehaves once it has been opened for writing:
-// its writes fail after a number of good ones, or closing it fails. Every
-// other file, and every call but OpenFile, goes to the target.
-class FailingDisk : public platform::ForwardingPlatform {
-public:
-    explicit FailingDisk(platform::IPlatform& target) : ForwardingPlatform(target) {}
-
-    // The file that misbehaves: a path ending in this ("/" and "\" alike,
-    // ASCII letters in any case).
-    std::string file;
-    // Writes to it that still succeed; then every write fails. Negative:
-    // all succeed.
-    int writesLeft = -1;
-    // Closing it fails (the data written stays).
-    bool failClose = false;
-
-    std::unique_ptr<platform::IOsFile> OpenFile(const std::string& path, uint32_t access,
-                                                uint32_t share, uint32_t disposition,
-                                                uint32_t* error) override;
-
-private:
-    bool Matches(const std::string& path) const;
-};
-
-// The bytes a file of the game folder holds, by its path below the folder
-// with "/" between names. Names are folded to lower case: the system the
-// patch runs on does not tell names apart by case.
-using FileTree = std::map<std::string, std::string>;
-
-// Equal bytes; otherwise the sizes and the first offset that differs, with
-// a few bytes of each around it (archives are too long to print whole).
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
-// The same files with the same bytes; otherwise what is missing, extra or
-// different.
-::testing::AssertionResult SameFiles(const FileTree& actual, const FileTree& expected);
 
 class CommandTest : public ::testing::Test {
 protected:
@@ -80,7 +45,8 @@ protected:
     // Its bytes; "<missing>" when it cannot be read.
     std::string Get(const std::string& relative);
     bool Has(const std::string& relative);
-    // Every file below the game folder but the run's journal.
+    // Every file below the game folder but the run's journal, without the
+    // read-only marks (the tests that set the attribute look at it apart).
     FileTree Files();
     // Whether the journal of the backups is in the game folder.
     bool HasJournal();
@@ -106,9 +72,9 @@ protected:
 
     TempDir game;
     MemoryPayloads payloads;
-    platform::ScopedPlatform usePayloads{&payloads};
+    platform::ScopedPayloadStore usePayloads{&payloads};
     RecordingView view;
-    CPatchEngine engine{view};
+    CPatchEngine engine{view, PatchCommands()};
 
 private:
     std::vector<boost::shared_ptr<ScriptCmd>> made_;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/cp932.h"
+
 #if !defined(_WIN32)
 #include <sys/stat.h>
 
@@ -18,55 +20,61 @@ namespace {
 // A file of the target whose every call is counted first.
 class FaultFile : public platform::ForwardingFile {
 public:
-    FaultFile(std::unique_ptr<platform::IOsFile> file, FaultDisk* disk, std::string path)
-        : ForwardingFile(std::move(file)), disk_(disk), path_(std::move(path)) {}
+    FaultFile(std::unique_ptr<platform::IOsFile> file, FaultDisk* disk, std::string path,
+              bool writing)
+        : ForwardingFile(std::move(file)), disk_(disk), path_(std::move(path)), writing_(writing) {}
 
     uint32_t Read(void* buffer, uint32_t count, uint32_t* done) override {
-        if (disk_->Take(DiskOp::kRead, path_)) {
+        if (const Verdict verdict = Take(DiskOp::kRead)) {
             *done = 0;
-            return platform::kErrorReadFault;
+            return verdict.error;
         }
         return ForwardingFile::Read(buffer, count, done);
     }
     uint32_t Write(const void* buffer, uint32_t count, uint32_t* done) override {
-        if (disk_->Take(DiskOp::kWrite, path_)) {
+        if (const Verdict verdict = Take(DiskOp::kWrite)) {
             *done = 0;
-            return platform::kErrorWriteFault;
+            return verdict.error;
         }
         const uint32_t result = ForwardingFile::Write(buffer, count, done);
         if (*done > 0) disk_->Written(path_);
         return result;
     }
     uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
-        if (disk_->Take(DiskOp::kSeek, path_)) {
-            *error = platform::kErrorReadFault;
+        if (const Verdict verdict = Take(DiskOp::kSeek)) {
+            *error = verdict.error;
             return platform::kInvalidSetFilePointer;
         }
         return ForwardingFile::Seek(distance, high, method, error);
     }
     uint32_t Size(uint32_t* high, uint32_t* error) override {
-        if (disk_->Take(DiskOp::kSize, path_)) {
-            *error = platform::kErrorReadFault;
+        if (const Verdict verdict = Take(DiskOp::kSize)) {
+            *error = verdict.error;
             return platform::kInvalidSetFilePointer;
         }
         return ForwardingFile::Size(high, error);
     }
     uint32_t Flush() override {
-        if (disk_->Take(DiskOp::kFlush, path_)) return platform::kErrorWriteFault;
+        if (const Verdict verdict = Take(DiskOp::kFlush)) return verdict.error;
         const uint32_t result = ForwardingFile::Flush();
         if (result == 0) disk_->Flushed(path_);
         return result;
     }
-    // A failed close leaves the target open; it is closed when this object
-    // (and with it the target) is destroyed.
+    // A close failed by its number leaves the target open; it is closed
+    // when this object (and with it the target) is destroyed.
     uint32_t Close() override {
-        if (disk_->Take(DiskOp::kClose, path_)) return platform::kErrorWriteFault;
-        return ForwardingFile::Close();
+        const Verdict verdict = Take(DiskOp::kClose);
+        if (verdict && !verdict.byPath) return verdict.error;
+        const uint32_t result = ForwardingFile::Close();
+        return verdict && result == 0 ? verdict.error : result;
     }
 
 private:
+    Verdict Take(DiskOp op) { return disk_->Take(op, path_, writing_); }
+
     FaultDisk* disk_;
     std::string path_;
+    bool writing_;
 };
 
 class FaultSearch : public platform::IFileSearch {
@@ -84,6 +92,38 @@ private:
     FaultDisk* disk_;
     std::string pattern_;
 };
+
+// What a device that fails answers to the operation.
+uint32_t DeviceError(DiskOp op) {
+    switch (op) {
+        case DiskOp::kRead:
+        case DiskOp::kSeek:
+        case DiskOp::kSize:
+            return platform::kErrorReadFault;
+        case DiskOp::kWrite:
+        case DiskOp::kFlush:
+        case DiskOp::kClose:
+            return platform::kErrorWriteFault;
+        default:
+            return kErrorNotReady;
+    }
+}
+
+// A path as the faults by path compare it: "/" between names, ASCII
+// letters in lower case.
+std::string Folded(std::string path) {
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return cp932::LowerCased(path);
+}
+
+bool EndsIn(const std::string& path, const std::string& ending) {
+    const std::string whole = Folded(path);
+    const std::string end = Folded(ending);
+    return whole.size() >= end.size() &&
+           whole.compare(whole.size() - end.size(), end.size(), end) == 0;
+}
 
 }  // namespace
 
@@ -141,34 +181,73 @@ std::vector<DiskOpRecord> FaultDisk::Log() {
     return log_;
 }
 
-bool FaultDisk::Take(DiskOp op, const std::string& path) {
+PathFault DiskFullAfter(const std::string& ending, int goodWrites) {
+    return PathFault(DiskOp::kWrite, ending)
+        .Answering(platform::kErrorDiskFull)
+        .After(goodWrites)
+        .OnFilesOpenedForWriting();
+}
+
+PathFault FailingClose(const std::string& ending) {
+    return PathFault(DiskOp::kClose, ending).OnFilesOpenedForWriting();
+}
+
+void FaultDisk::FailOn(const PathFault& fault) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pathFaults_.push_back(fault);
+}
+
+void FaultDisk::ClearPathFaults() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pathFaults_.clear();
+}
+
+Verdict FaultDisk::Take(DiskOp op, const std::string& path, bool writing) {
+    return Decide(op, path, path, writing);
+}
+
+Verdict FaultDisk::Decide(DiskOp op, const std::string& logged, const std::string& path,
+                          bool writing) {
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t number = ++count_;
-    const bool fail = failAt_.count(number) != 0 || (deadFrom_ != 0 && number >= deadFrom_);
-    log_.push_back({number, op, path, fail});
-    return fail;
+    Verdict verdict;
+    if (failAt_.count(number) != 0 || (deadFrom_ != 0 && number >= deadFrom_)) {
+        verdict = {true, DeviceError(op), false};
+    }
+    for (PathFault& fault : pathFaults_) {
+        if (fault.op != op || (fault.writingOnly && !writing) || !EndsIn(path, fault.ending)) {
+            continue;
+        }
+        if (fault.left > 0) {
+            --fault.left;
+        } else if (!verdict) {
+            verdict = {true, fault.error != 0 ? fault.error : DeviceError(op), true};
+        }
+    }
+    log_.push_back({number, op, logged, verdict.fails});
+    return verdict;
 }
 
 std::unique_ptr<platform::IOsFile> FaultDisk::OpenFile(const std::string& path, uint32_t access,
                                                        uint32_t share, uint32_t disposition,
                                                        uint32_t* error) {
-    if (Take(DiskOp::kOpenFile, path)) {
-        *error = kErrorNotReady;
+    const bool writes = (access & platform::kGenericWrite) != 0;
+    if (const Verdict verdict = Take(DiskOp::kOpenFile, path, writes)) {
+        *error = verdict.error;
         return nullptr;
     }
     // What the file held before this open may truncate it.
-    const bool writes = (access & platform::kGenericWrite) != 0;
     if (writes) Remember(path);
     auto file = target().OpenFile(path, access, share, disposition, error);
     if (!file) return nullptr;
-    return std::make_unique<FaultFile>(std::move(file), this, path);
+    return std::make_unique<FaultFile>(std::move(file), this, path, writes);
 }
 
 std::unique_ptr<platform::IFileSearch> FaultDisk::FindFirst(const std::string& pattern,
                                                             platform::FindData* data,
                                                             uint32_t* error) {
-    if (Take(DiskOp::kFindFirst, pattern)) {
-        if (error) *error = kErrorNotReady;
+    if (const Verdict verdict = Take(DiskOp::kFindFirst, pattern)) {
+        if (error) *error = verdict.error;
         return nullptr;
     }
     auto search = target().FindFirst(pattern, data, error);
@@ -177,12 +256,14 @@ std::unique_ptr<platform::IFileSearch> FaultDisk::FindFirst(const std::string& p
 }
 
 uint32_t FaultDisk::Rename(const std::string& from, const std::string& to) {
-    if (Take(DiskOp::kRename, from + " -> " + to)) return kErrorNotReady;
+    if (const Verdict verdict = Decide(DiskOp::kRename, from + " -> " + to, from, false)) {
+        return verdict.error;
+    }
     return target().Rename(from, to);
 }
 
 uint32_t FaultDisk::Remove(const std::string& path) {
-    if (Take(DiskOp::kRemove, path)) return kErrorNotReady;
+    if (const Verdict verdict = Take(DiskOp::kRemove, path)) return verdict.error;
     return target().Remove(path);
 }
 
@@ -282,12 +363,12 @@ int FaultDisk::ApplyPowerCut() {
 #endif
 
 uint32_t FaultDisk::SetReadOnly(const std::string& path, bool readOnly) {
-    if (Take(DiskOp::kSetReadOnly, path)) return kErrorNotReady;
+    if (const Verdict verdict = Take(DiskOp::kSetReadOnly, path)) return verdict.error;
     return target().SetReadOnly(path, readOnly);
 }
 
 uint32_t FaultDisk::FlushFolder(const std::string& path) {
-    if (Take(DiskOp::kFlushFolder, path)) return kErrorNotReady;
+    if (const Verdict verdict = Take(DiskOp::kFlushFolder, path)) return verdict.error;
     return target().FlushFolder(path);
 }
 

@@ -1,5 +1,5 @@
 // A disk that numbers every operation the patch asks of it and makes chosen
-// ones fail: the seam for fault injection.
+// ones fail: the one seam for fault injection in the tests.
 //
 // Counted, numbered from 1 in the order they happen: OpenFile, FindFirst,
 // the searches' Next, Rename, Remove, SetReadOnly, FlushFolder,
@@ -7,13 +7,17 @@
 // Size, Flush and Close. The payload store, the
 // install record, threads and sleeping are not the disk and are not counted.
 //
-// A failed operation changes nothing on disk and answers as the system does
-// when a device fails: OpenFile null with an error, FindFirst null with an
-// error that is not "no such file", Next false, Read and Write an error with
-// nothing done, Seek and Size kInvalidSetFilePointer, Close an error (the
-// file is still closed when its object goes), Flush an error (what was
-// written stays written), Rename, Remove, SetReadOnly and FlushFolder an error,
-// LoadVersionInfo kUnreadable.
+// An operation fails by its number (FailAt, DeadFrom) or by the path it
+// concerns (FailOn). A failed operation changes nothing on disk and answers
+// as the system does when a device fails, unless its fault by path names
+// another error: OpenFile null with an error, FindFirst null with an error
+// that is not "no such file", Next false, Read and Write an error with
+// nothing done, Seek and Size kInvalidSetFilePointer, Close an error, Flush
+// an error (what was written stays written), Rename, Remove, SetReadOnly and
+// FlushFolder an error, LoadVersionInfo kUnreadable. A close failed by its
+// number leaves the file open until its object goes; one failed by its path
+// closes the file all the same, with what was written (as when a delayed
+// write fails and the close reports it).
 //
 // The dialog thread and the worker use the disk one after the other; the
 // numbering is shared and safe from either.
@@ -25,9 +29,10 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/forwarding_platform.h"
+#include "platform/forwarding.h"
 
 namespace testing_support {
 
@@ -53,6 +58,51 @@ enum class DiskOp {
 
 const char* DiskOpName(DiskOp op);
 
+// The operations `op` on the files or searches whose path ends in `ending`
+// fail: "/" and "\" alike, ASCII letters in any case, a rename by its
+// source; an empty ending takes every path.
+struct PathFault {
+    PathFault(DiskOp op, std::string ending) : op(op), ending(std::move(ending)) {}
+
+    // What the failed operation answers instead of the failing device's
+    // error (LoadVersionInfo answers kUnreadable whatever it is).
+    PathFault& Answering(uint32_t code) {
+        error = code;
+        return *this;
+    }
+    // So many of these operations still succeed; then every one fails.
+    PathFault& After(int succeeding) {
+        left = succeeding;
+        return *this;
+    }
+    // Only the operations on files opened for writing.
+    PathFault& OnFilesOpenedForWriting() {
+        writingOnly = true;
+        return *this;
+    }
+
+    DiskOp op;
+    std::string ending;
+    uint32_t error = 0;  // 0: the failing device's error
+    int left = 0;        // of the operations that still succeed
+    bool writingOnly = false;
+};
+
+// Writes to a file opened for writing fail as on a full disk once
+// `goodWrites` have succeeded.
+PathFault DiskFullAfter(const std::string& ending, int goodWrites);
+// Closing a file opened for writing fails; what was written stays.
+PathFault FailingClose(const std::string& ending);
+
+// What a counted operation is to do.
+struct Verdict {
+    bool fails = false;
+    uint32_t error = 0;   // what it answers when it fails
+    bool byPath = false;  // failed by a PathFault, not by its number
+
+    explicit operator bool() const { return fails; }
+};
+
 struct DiskOpRecord {
     uint64_t number = 0;
     DiskOp op = DiskOp::kOpenFile;
@@ -62,14 +112,18 @@ struct DiskOpRecord {
     bool failed = false;
 };
 
-class FaultDisk : public platform::ForwardingPlatform {
+class FaultDisk : public platform::ForwardingFileSystem {
 public:
-    explicit FaultDisk(platform::IPlatform& target) : ForwardingPlatform(target) {}
+    explicit FaultDisk(platform::IFileSystem& target) : ForwardingFileSystem(target) {}
 
     // These operations fail, each once (when its number comes up).
     void FailAt(const std::set<uint64_t>& numbers);
     // This operation and every later one fails; 0: none does.
     void DeadFrom(uint64_t number);
+    // These operations fail from now on, beside the ones told before, in
+    // the files already open too.
+    void FailOn(const PathFault& fault);
+    void ClearPathFaults();
 
     // A power cut rather than a dead disk (this system's own files only, not
     // under Windows): what was written to a file and not flushed before the
@@ -86,9 +140,9 @@ public:
     // Every counted operation, in order.
     std::vector<DiskOpRecord> Log();
 
-    // Counts one operation; true when it is to fail. For the disk's own
-    // files and searches.
-    bool Take(DiskOp op, const std::string& path);
+    // Counts one operation on `path` and tells whether it is to fail. For
+    // the disk's own files (`writing`: opened for writing) and searches.
+    Verdict Take(DiskOp op, const std::string& path, bool writing = false);
     // What the files opened for writing tell the disk, for the power cut.
     void Written(const std::string& path);
     void Flushed(const std::string& path);
@@ -107,10 +161,15 @@ public:
         const std::string& path, std::unique_ptr<platform::IVersionInfo>* out) override;
 
 private:
+    // Take, with the text the log keeps apart from the path that the faults
+    // by path look at.
+    Verdict Decide(DiskOp op, const std::string& logged, const std::string& path, bool writing);
+
     std::mutex mutex_;
     uint64_t count_ = 0;
     std::set<uint64_t> failAt_;
     uint64_t deadFrom_ = 0;
+    std::vector<PathFault> pathFaults_;
     std::vector<DiskOpRecord> log_;
 
     // The files written, by their path on this system: the bytes they held

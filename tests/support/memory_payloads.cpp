@@ -14,8 +14,6 @@ std::string Key(const std::string& name, const std::string& type) {
 
 }  // namespace
 
-MemoryPayloads::MemoryPayloads() : ForwardingPlatform(platform::System()) {}
-
 void MemoryPayloads::Add(const std::string& name, const std::string& type,
                          const std::string& bytes) {
     blocks_[Key(name, type)] = bytes;

@@ -1,15 +1,13 @@
-// A payload store in memory, in front of the system's platform: tests name
-// the blocks a patch would carry.
+// A payload store in memory: tests name the blocks a patch would carry.
 #pragma once
 
 #include <map>
 #include <string>
 
-#include "platform/forwarding_platform.h"
+#include "platform/payload_store.h"
 
-class MemoryPayloads : public platform::ForwardingPlatform {
+class MemoryPayloads : public platform::IPayloadStore {
 public:
-    MemoryPayloads();
     // Adds a block under a name and type (CP932; matched without regard to
     // ASCII letter case, as the real store does).
     void Add(const std::string& name, const std::string& type, const std::string& bytes);

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "engine/patch_engine.h"
-#include "engine/run_context.h"
+#include "engine/patch_view.h"
 
 void ProbeCmd::Exec() {
     log_->Add(name_ + ".Exec");

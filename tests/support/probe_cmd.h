@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
+#include "engine/run_context.h"
 #include "engine/script_cmd.h"
 
 class CallLog {
@@ -30,7 +31,7 @@ class ProbeCmd : public ScriptCmd {
 public:
     enum class Fault { kNone, kText, kMessage, kFileError, kBadAlloc };
 
-    ProbeCmd(CPatchEngine* owner, std::string name, CallLog* log)
+    ProbeCmd(IRunContext* owner, std::string name, CallLog* log)
         : ScriptCmd(owner), name_(std::move(name)), log_(log) {}
 
     int Check() override {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/run_context.h"
+#include "engine/patch_view.h"
 
 class CPatchEngine;
 
@@ -20,7 +20,7 @@ struct ShownMessage {
     bool owned;
 };
 
-class RecordingView : public IRunContext {
+class RecordingView : public IPatchView {
 public:
     void SetCaption(const CString& text) override;
     void ShowGameFolder(const CString& folder) override;

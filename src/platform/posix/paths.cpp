@@ -60,7 +60,7 @@ SplitPath Split(const std::string& path) {
     bool ended_with_separator = false;
     for (size_t i = 0; i < path.size(); ++i) {
         unsigned char byte = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(byte) && i + 1 < path.size()) {
+        if (cp932::IsLeadByte(byte) && i + 1 < path.size()) {
             name += path[i];
             name += path[++i];
             ended_with_separator = false;
@@ -99,7 +99,7 @@ void Normalize(SplitPath* path) {
 bool HasInvalidNameCharacter(const std::string& name) {
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char byte = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte(byte)) {
+        if (cp932::IsLeadByte(byte)) {
             ++i;
             continue;
         }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/cp932.h"
+#include "base/cp932.h"
 #include "platform/platform.h"
 
 namespace platform::posix {
@@ -12,9 +12,9 @@ MemoryRegistry::KeyPath MemoryRegistry::Names(const std::string& key) {
     std::string name;
     for (size_t i = 0; i <= key.size(); ++i) {
         if (i == key.size() || key[i] == '\\') {
-            if (!name.empty()) names.push_back(LowerCased(name));
+            if (!name.empty()) names.push_back(cp932::LowerCased(name));
             name.clear();
-        } else if (IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
+        } else if (cp932::IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
             name += key[i];
             name += key[++i];
         } else {
@@ -37,7 +37,7 @@ uint32_t MemoryRegistry::ReadString(const std::string& key, const std::string& v
     std::lock_guard<std::mutex> hold(mutex_);
     auto found_key = keys_.find(path);
     if (found_key == keys_.end()) return kErrorFileNotFound;
-    auto found_value = found_key->second.find(LowerCased(value));
+    auto found_value = found_key->second.find(cp932::LowerCased(value));
     if (found_value == found_key->second.end()) return kErrorFileNotFound;
     *out = found_value->second;
     return kErrorSuccess;
@@ -51,7 +51,7 @@ uint32_t MemoryRegistry::WriteString(const std::string& key, const std::string& 
     for (size_t depth = 1; depth < path.size(); ++depth) {
         keys_[KeyPath(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(depth))];
     }
-    keys_[path][LowerCased(value)] = data;
+    keys_[path][cp932::LowerCased(value)] = data;
     return kErrorSuccess;
 }
 

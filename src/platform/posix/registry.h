@@ -12,14 +12,14 @@
 namespace platform::posix {
 
 class MemoryRegistry {
-  public:
+public:
     bool KeyExists(const std::string& key);
     uint32_t ReadString(const std::string& key, const std::string& value, std::string* out);
     uint32_t WriteString(const std::string& key, const std::string& value, const std::string& data);
     // Removes the key with every key below it.
     uint32_t DeleteKey(const std::string& key);
 
-  private:
+private:
     using KeyPath = std::vector<std::string>;  // lower-cased names, none empty
 
     // The names of a CP932 key path ('\' separated, a '\' that is the second

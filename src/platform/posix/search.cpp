@@ -25,7 +25,7 @@ std::vector<uint32_t> Characters(const std::string& text, bool pattern) {
     std::vector<uint32_t> out;
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char byte = static_cast<unsigned char>(text[i]);
-        if (IsLeadByte(byte) && i + 1 < text.size()) {
+        if (cp932::IsLeadByte(byte) && i + 1 < text.size()) {
             out.push_back(0x10000u | (byte << 8) | static_cast<unsigned char>(text[++i]));
         } else if (pattern && byte == '*') {
             out.push_back(kStar);
@@ -60,7 +60,9 @@ bool Glob(const std::vector<uint32_t>& pattern, size_t pattern_end,
     return p == pattern_end;
 }
 
-bool HasWildcard(const std::string& name) { return FindFirstOf(name, "*?") != std::string::npos; }
+bool HasWildcard(const std::string& name) {
+    return cp932::FindFirstOf(name, "*?") != std::string::npos;
+}
 
 // The name without its wildcards, for the check of the other characters
 // Windows refuses.
@@ -68,7 +70,7 @@ std::string WithoutWildcards(const std::string& pattern) {
     std::string out;
     for (size_t i = 0; i < pattern.size(); ++i) {
         unsigned char byte = static_cast<unsigned char>(pattern[i]);
-        if (IsLeadByte(byte) && i + 1 < pattern.size()) {
+        if (cp932::IsLeadByte(byte) && i + 1 < pattern.size()) {
             out += pattern[i];
             out += pattern[++i];
         } else if (byte != '*' && byte != '?') {
@@ -83,7 +85,7 @@ std::string SortKey(const std::string& name) {
     std::string key = name;
     for (size_t i = 0; i < key.size(); ++i) {
         unsigned char byte = static_cast<unsigned char>(key[i]);
-        if (IsLeadByte(byte)) {
+        if (cp932::IsLeadByte(byte)) {
             ++i;
         } else if (byte >= 'a' && byte <= 'z') {
             key[i] = static_cast<char>(byte - 32);

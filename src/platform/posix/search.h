@@ -8,8 +8,7 @@
 
 namespace platform::posix {
 
-std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data,
-                                       uint32_t* error);
+std::unique_ptr<IFileSearch> FindFirst(const std::string& pattern, FindData* data, uint32_t* error);
 
 // True when a CP932 name matches a search pattern: '*' stands for any run
 // of characters, '?' for exactly one (a double-byte character is one),

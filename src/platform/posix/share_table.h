@@ -13,7 +13,7 @@
 namespace platform::posix {
 
 class ShareTable {
-  public:
+public:
     using Key = std::pair<dev_t, ino_t>;
 
     // The table's lock. Hold it from looking a name up to the system call
@@ -33,7 +33,7 @@ class ShareTable {
     // Takes the lock and forgets a handle.
     void Remove(uint64_t id);
 
-  private:
+private:
     // A handle that neither reads nor writes takes no part in sharing.
     static bool Counts(uint32_t access);
 

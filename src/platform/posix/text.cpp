@@ -14,7 +14,7 @@ namespace platform {
 namespace {
 
 class Converter {
-  public:
+public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Converter() {
         if (valid()) iconv_close(handle_);
@@ -50,7 +50,7 @@ class Converter {
         return true;
     }
 
-  private:
+private:
     bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
     iconv_t handle_;

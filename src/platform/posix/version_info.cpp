@@ -50,8 +50,8 @@ VersionInfoStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* b
 
 }  // namespace
 
-VersionInfoStatus IPlatform::LoadVersionInfo(const std::string& path,
-                                             std::unique_ptr<IVersionInfo>* out) {
+VersionInfoStatus IFileSystem::LoadVersionInfo(const std::string& path,
+                                               std::unique_ptr<IVersionInfo>* out) {
     out->reset();
     std::vector<uint8_t> image;
     const VersionInfoStatus read = ReadWholeFile(path, &image);
@@ -68,7 +68,7 @@ VersionInfoStatus IPlatform::LoadVersionInfo(const std::string& path,
     return VersionInfoStatus::kLoaded;
 }
 
-std::string IPlatform::ModulePath() {
+std::string IPayloadStore::ModulePath() {
     char buffer[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return std::string();

@@ -49,8 +49,8 @@ private:
 
 }  // namespace
 
-VersionInfoStatus IPlatform::LoadVersionInfo(const std::string& path,
-                                             std::unique_ptr<IVersionInfo>* out) {
+VersionInfoStatus IFileSystem::LoadVersionInfo(const std::string& path,
+                                               std::unique_ptr<IVersionInfo>* out) {
     out->reset();
     std::wstring wide;
     if (!WideFromCp932(path, &wide)) return VersionInfoStatus::kNoInformation;
@@ -86,7 +86,7 @@ VersionInfoStatus IPlatform::LoadVersionInfo(const std::string& path,
     return VersionInfoStatus::kLoaded;
 }
 
-std::string IPlatform::ModulePath() {
+std::string IPayloadStore::ModulePath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         DWORD size = static_cast<DWORD>(buffer.size());

@@ -9,9 +9,9 @@
 #include <ostream>
 #include <utility>
 
-#include "engine/run_context.h"
+#include "engine/patch_view.h"
 
-class ConsoleView : public IRunContext {
+class ConsoleView : public IPatchView {
 public:
     ConsoleView(std::ostream& out, std::ostream& err, bool drawProgress);
 

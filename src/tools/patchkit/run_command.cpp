@@ -10,6 +10,7 @@
 #include "platform/cp932.h"
 #include "platform/pe_image_payloads.h"
 #include "tools/patchkit/console_view.h"
+#include "wiring/patch_commands.h"
 
 const char kRunUsage[] =
     "usage: patchkit run PATCH.exe [--game DIR] [--record DIR] [--pause-ms N]\n"
@@ -114,27 +115,27 @@ int RunCommand(const std::vector<std::string>& args) {
     }
 
     std::unique_ptr<platform::PeImagePayloads> payloads =
-        platform::PeImagePayloads::Load(options.patch, platform::System(), &error);
+        platform::PeImagePayloads::Load(options.patch, &error);
     if (!payloads) {
         std::cerr << "patchkit run: " << error << '\n';
         return kRunNotStarted;
     }
-    platform::ScopedPlatform usePayloads(payloads.get());
+    platform::ScopedPayloadStore usePayloads(payloads.get());
 
     ConsoleView view(std::cout, std::cerr, platform::StderrIsTerminal());
-    CPatchEngine engine(view);
+    CPatchEngine engine(view, PatchCommands());
     engine.SetPauseMs(options.pauseMs);
 
     if (options.hasRecord) {
         // The record lives under the key that the script's regist line names.
-        CmdFactory probe;
+        CmdFactory probe(PatchCommands());
         try {
             probe.LoadScript();
         } catch (...) {
             // The real start-up below reports the script's error.
         }
         if (ScriptCmd* regist = probe.FindCmd("regist")) {
-            platform::Current().RegistryWriteString(regist->arg[1], "Current", record);
+            platform::Extras().RegistryWriteString(regist->arg[1], "Current", record);
         } else {
             view.Say("note: the script has no regist line; --record has no effect");
         }

@@ -1,16 +1,17 @@
-// A platform that hands every call to another one. Tests and tools derive
-// from it to replace a few services (the payload store, the install record,
-// a failing disk) and keep the system's own for the rest.
+// Concerns that hand every call to another implementation of their own
+// concern: the bases of doubles that make a few operations misbehave and
+// keep the rest as they are.
 #pragma once
 
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
+#include "platform/threads.h"
 
 namespace platform {
 
-// A file that hands every call to another one: the base of test doubles
-// that make one operation misbehave.
+// A file that hands every call to another one: the base of doubles that make
+// one operation on an open file misbehave.
 class ForwardingFile : public IOsFile {
 public:
     explicit ForwardingFile(std::unique_ptr<IOsFile> target) : target_(std::move(target)) {}
@@ -32,9 +33,9 @@ private:
     std::unique_ptr<IOsFile> target_;
 };
 
-class ForwardingPlatform : public IPlatform {
+class ForwardingFileSystem : public IFileSystem {
 public:
-    explicit ForwardingPlatform(IPlatform& target) : target_(target) {}
+    explicit ForwardingFileSystem(IFileSystem& target) : target_(target) {}
 
     std::unique_ptr<IOsFile> OpenFile(const std::string& path, uint32_t access, uint32_t share,
                                       uint32_t disposition, uint32_t* error) override {
@@ -52,25 +53,22 @@ public:
         return target_.SetReadOnly(path, readOnly);
     }
     uint32_t FlushFolder(const std::string& path) override { return target_.FlushFolder(path); }
-    uint32_t MakeFolder(const std::string& path) override { return target_.MakeFolder(path); }
-    uint32_t RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
-    bool FindPayload(const std::string& name, const std::string& type, Payload* out) override {
-        return target_.FindPayload(name, type, out);
+    VersionInfoStatus LoadVersionInfo(const std::string& path,
+                                      std::unique_ptr<IVersionInfo>* out) override {
+        return target_.LoadVersionInfo(path, out);
     }
-    bool RegistryKeyExists(const std::string& key) override {
-        return target_.RegistryKeyExists(key);
-    }
-    uint32_t RegistryReadString(const std::string& key, const std::string& value,
-                                std::string* out) override {
-        return target_.RegistryReadString(key, value, out);
-    }
-    uint32_t RegistryWriteString(const std::string& key, const std::string& value,
-                                 const std::string& data) override {
-        return target_.RegistryWriteString(key, value, data);
-    }
-    uint32_t RegistryDeleteKey(const std::string& key) override {
-        return target_.RegistryDeleteKey(key);
-    }
+
+protected:
+    IFileSystem& target() { return target_; }
+
+private:
+    IFileSystem& target_;
+};
+
+class ForwardingThreads : public IThreads {
+public:
+    explicit ForwardingThreads(IThreads& target) : target_(target) {}
+
     std::unique_ptr<IThread> StartThread(std::function<void()> body) override {
         return target_.StartThread(std::move(body));
     }
@@ -78,17 +76,9 @@ public:
     uint32_t CurrentThreadId() override { return target_.CurrentThreadId(); }
     void SleepMs(uint32_t milliseconds) override { target_.SleepMs(milliseconds); }
     uint64_t MonotonicMs() override { return target_.MonotonicMs(); }
-    VersionInfoStatus LoadVersionInfo(const std::string& path,
-                                      std::unique_ptr<IVersionInfo>* out) override {
-        return target_.LoadVersionInfo(path, out);
-    }
-    std::string ModulePath() override { return target_.ModulePath(); }
-
-protected:
-    IPlatform& target() { return target_; }
 
 private:
-    IPlatform& target_;
+    IThreads& target_;
 };
 
 }  // namespace platform

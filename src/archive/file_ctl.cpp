@@ -1,4 +1,4 @@
-#include "fileio/file_ctl.h"
+#include "archive/file_ctl.h"
 
 #include "archive/file_arc.h"
 #include "fileio/file_normal.h"
@@ -7,7 +7,8 @@
 int32_t CFileCtl::Open(const CString& name) {
     name_ = name;
     platform::FindData found;
-    const bool onDisk = platform::Current().FindFirst(NormalizePath(name), &found, nullptr) != nullptr;
+    const bool onDisk =
+        platform::Files().FindFirst(NormalizePath(name), &found, nullptr) != nullptr;
     if (onDisk) {
         file_.reset(new CFileNormal);
     } else {

@@ -1,4 +1,4 @@
-#include "engine/errors.h"
+#include "base/errors.h"
 
 #include <cstdarg>
 #include <cstdio>

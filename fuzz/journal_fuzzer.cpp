@@ -19,20 +19,17 @@ void Require(bool condition) {
 // separators.
 bool Below(const std::string& name) {
     std::string part;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i < name.size() && cp932::IsLeadByte(static_cast<unsigned char>(name[i]))) {
-            part += name.substr(i, 2);
-            ++i;
-        } else if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+    for (cp932::CharCursor at(name);; at.Next()) {
+        if (at.AtEnd() || at.Is('\\') || at.Is('/')) {
             if (part.empty() || part == "." || part == "..") return false;
+            if (at.AtEnd()) return true;
             part.clear();
-        } else if (name[i] == ':') {
+        } else if (at.Is(':')) {
             return false;
         } else {
-            part += name[i];
+            part += at.Bytes();
         }
     }
-    return true;
 }
 
 }  // namespace

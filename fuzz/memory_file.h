@@ -12,6 +12,7 @@
 
 #include "platform/forwarding.h"
 #include "platform/platform.h"
+#include "platform/windows_rules.h"
 
 namespace fuzz {
 
@@ -43,51 +44,31 @@ public:
     uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
         uint32_t unused = 0;
         if (!error) error = &unused;
-        auto fail = [error](uint32_t code) {
-            *error = code;
-            return platform::kInvalidSetFilePointer;
-        };
-        if (!bytes_) return fail(platform::kErrorInvalidHandle);
-        // With a high part the distance is a 64-bit value split in two;
-        // without one it is a signed 32-bit value.
-        const int64_t move =
-            high
-                ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*high)) << 32) |
-                                       static_cast<uint32_t>(distance))
-                : static_cast<int64_t>(distance);
+        if (!bytes_) return platform::FilePointerFailure(platform::kErrorInvalidHandle, error);
+        if (!platform::IsSeekMethod(method)) {
+            return platform::FilePointerFailure(platform::kErrorInvalidParameter, error);
+        }
         int64_t base = 0;
         if (method == platform::kFileCurrent) {
             base = static_cast<int64_t>(position_);
         } else if (method == platform::kFileEnd) {
             base = static_cast<int64_t>(bytes_->size());
-        } else if (method != platform::kFileBegin) {
-            return fail(platform::kErrorInvalidParameter);
         }
-        int64_t target = 0;
-        if (__builtin_add_overflow(base, move, &target)) {
-            return fail(platform::kErrorInvalidParameter);
+        uint64_t target = 0;
+        if (uint32_t refused = platform::SeekTarget(base, distance, high, &target)) {
+            return platform::FilePointerFailure(refused, error);
         }
-        if (target < 0) return fail(platform::kErrorNegativeSeek);
-        if (!high && target > static_cast<int64_t>(UINT32_MAX)) {
-            return fail(platform::kErrorInvalidParameter);
-        }
-        position_ = static_cast<uint64_t>(target);
-        if (high) *high = static_cast<int32_t>(position_ >> 32);
+        position_ = target;
         *error = platform::kErrorSuccess;
-        return static_cast<uint32_t>(position_ & 0xFFFFFFFFu);
+        return platform::ReportPosition(position_, high);
     }
 
     uint32_t Size(uint32_t* high, uint32_t* error) override {
         uint32_t unused = 0;
         if (!error) error = &unused;
-        if (!bytes_) {
-            *error = platform::kErrorInvalidHandle;
-            return platform::kInvalidSetFilePointer;
-        }
-        const uint64_t size = bytes_->size();
-        if (high) *high = static_cast<uint32_t>(size >> 32);
+        if (!bytes_) return platform::FilePointerFailure(platform::kErrorInvalidHandle, error);
         *error = platform::kErrorSuccess;
-        return static_cast<uint32_t>(size & 0xFFFFFFFFu);
+        return platform::ReportSize(bytes_->size(), high);
     }
 
     uint32_t Flush() override { return platform::kErrorAccessDenied; }  // opened for reading only
@@ -123,17 +104,19 @@ public:
         }
         uint32_t unused = 0;
         if (!error) error = &unused;
-        if (disposition < platform::kCreateNew || disposition > platform::kTruncateExisting) {
+        // A served file exists and is read-only. kTruncateExisting without
+        // write access is refused as emptying a read-only file
+        // (kErrorAccessDenied), not as a bad argument (CheckOpenArguments,
+        // kErrorInvalidParameter) as the POSIX files refuse it.
+        if (!platform::IsDisposition(disposition)) {
             *error = platform::kErrorInvalidParameter;
             return nullptr;
         }
-        if (disposition == platform::kCreateNew) {
+        if (platform::FailsIfExists(disposition)) {
             *error = platform::kErrorFileExists;
             return nullptr;
         }
-        // As a file without write permission: it cannot be written or emptied.
-        if ((access & platform::kGenericWrite) || disposition == platform::kCreateAlways ||
-            disposition == platform::kTruncateExisting) {
+        if (platform::ReadOnlyRefuses(access, disposition)) {
             *error = platform::kErrorAccessDenied;
             return nullptr;
         }
@@ -145,7 +128,7 @@ private:
     static std::string Key(std::string path) {
         for (char& c : path) {
             if (c == '\\') c = '/';
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            c = platform::FoldAscii(c);
         }
         return path;
     }

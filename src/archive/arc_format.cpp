@@ -30,16 +30,14 @@ CString FoldName(CString name) {
 CString ScrambleForLookup(const CString& name) {
     CString out;
     out.reserve(name.size());
-    for (size_t i = 0; i < name.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(name[i]);
-        if (cp932::IsLeadByte(byte)) {
-            out += Complement(byte);
-            // A lead byte at the very end has no second byte to carry.
-            if (i + 1 < name.size()) out += Complement(static_cast<unsigned char>(name[++i]));
-        } else if (byte >= 'A' && byte <= 'Z') {
+    for (cp932::CharCursor at(name); !at.AtEnd(); at.Next()) {
+        const unsigned char byte = at.Byte();
+        if (byte >= 'A' && byte <= 'Z') {  // never a lead byte
             out += Complement(static_cast<unsigned char>(byte + 32));
         } else {
-            out += Complement(byte);
+            // Both bytes of a double-byte character; a lead byte at the very
+            // end has no second byte to carry.
+            for (char c : at.Bytes()) out += Complement(static_cast<unsigned char>(c));
         }
     }
     return out;

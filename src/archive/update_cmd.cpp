@@ -126,12 +126,8 @@ void UpdateCmd::Exec() {
     // separated by "\" as the archive keeps them, so that "sub/a.prs" and
     // "sub\a.prs" name the same entry.
     CString entryName = "\\" + arg[2];
-    for (size_t i = 0; i < entryName.size(); ++i) {
-        if (cp932::IsLeadByte(static_cast<unsigned char>(entryName[i]))) {
-            ++i;
-        } else if (entryName[i] == '/') {
-            entryName[i] = '\\';
-        }
+    for (cp932::CharCursor at(entryName); !at.AtEnd(); at.Next()) {
+        if (at.Is('/')) entryName[at.Pos()] = '\\';
     }
     const CString name = arc::FoldName(entryName);
     const CString stored = arc::ScrambleForWriting(entryName);

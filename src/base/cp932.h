@@ -32,6 +32,8 @@ public:
     // True when the current character is the single byte `c`.
     bool Is(char c) const { return !AtEnd() && !IsLeadByte(Byte()) && text_[at_] == c; }
     size_t Length() const { return IsDoubleByte() ? 2 : 1; }
+    // The current character's bytes, one or two.
+    std::string Bytes() const { return text_.substr(at_, Length()); }
     void Next() { at_ += Length(); }
 
 private:

@@ -110,31 +110,22 @@ namespace {
 bool StaysBelow(const CString& name) {
     if (name.empty() || name.size() > kLongestName) return false;
     size_t start = 0;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        const bool end = i == name.size();
-        if (!end && cp932::IsLeadByte(static_cast<unsigned char>(name[i]))) {
-            ++i;
-            continue;
-        }
-        if (!end && name[i] == ':') return false;
-        if (end || name[i] == '\\' || name[i] == '/') {
-            const CString part = name.substr(start, i - start);
+    for (cp932::CharCursor at(name);; at.Next()) {
+        if (at.Is(':')) return false;
+        if (at.AtEnd() || at.Is('\\') || at.Is('/')) {
+            const CString part = name.substr(start, at.Pos() - start);
             if (part.empty() || part == "." || part == "..") return false;
-            start = i + 1;
+            if (at.AtEnd()) return true;
+            start = at.Pos() + 1;
         }
     }
-    return true;
 }
 
 // The folder part of a name, in lower case with "\" between names.
 CString FoldedFolder(const CString& name) {
     CString folder = cp932::LowerCased(FolderOf(name));
-    for (size_t i = 0; i < folder.size(); ++i) {
-        if (cp932::IsLeadByte(static_cast<unsigned char>(folder[i]))) {
-            ++i;
-        } else if (folder[i] == '/') {
-            folder[i] = '\\';
-        }
+    for (cp932::CharCursor at(folder); !at.AtEnd(); at.Next()) {
+        if (at.Is('/')) folder[at.Pos()] = '\\';
     }
     return folder;
 }

@@ -16,20 +16,16 @@ CString FormatBounded(const char* format, va_list args) {
     if (needed < 0) return CString();
     size_t length =
         static_cast<size_t>(needed) < kBufferSize ? static_cast<size_t>(needed) : kBufferSize - 1;
-    // Drop a lead byte whose second byte the cut removed.
-    size_t i = 0;
-    while (i < length) {
-        if (cp932::IsLeadByte(static_cast<unsigned char>(buffer[i]))) {
-            if (i + 1 >= length) {
-                length = i;
-                break;
-            }
-            i += 2;
-        } else {
-            ++i;
+    CString text(buffer, length);
+    // Drop a lead byte whose second byte the cut removed (the cursor would
+    // take it for a character of one byte).
+    for (cp932::CharCursor at(text); !at.AtEnd(); at.Next()) {
+        if (cp932::IsLeadByte(at.Byte()) && !at.IsDoubleByte()) {
+            text.resize(at.Pos());
+            break;
         }
     }
-    return CString(buffer, length);
+    return text;
 }
 
 }  // namespace

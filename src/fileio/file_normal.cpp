@@ -29,12 +29,9 @@ bool IsTypedFileName(const CString& name) {
 
 CString NormalizePath(const CString& name) {
     CString path = name;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (cp932::IsLeadByte(static_cast<unsigned char>(path[i]))) {
-            ++i;  // the second byte stays as it is
-        } else if (path[i] == '/') {
-            path[i] = '\\';
-        }
+    // The second byte of a double-byte character stays as it is.
+    for (cp932::CharCursor at(path); !at.AtEnd(); at.Next()) {
+        if (at.Is('/')) path[at.Pos()] = '\\';
     }
     return path;
 }

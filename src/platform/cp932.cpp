@@ -7,16 +7,13 @@ std::string DisplayUtf8(const std::string& text) {
     if (Cp932ToUtf8(text, &out)) return out;
     // Convert piece by piece so that one bad byte does not hide the rest.
     out.clear();
-    for (size_t i = 0; i < text.size();) {
-        size_t n =
-            (cp932::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+    for (cp932::CharCursor at(text); !at.AtEnd(); at.Next()) {
         std::string piece;
-        if (Cp932ToUtf8(text.substr(i, n), &piece)) {
+        if (Cp932ToUtf8(at.Bytes(), &piece)) {
             out += piece;
         } else {
             out += '?';
         }
-        i += n;
     }
     return out;
 }

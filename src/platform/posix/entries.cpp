@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/share_table.h"
+#include "platform/windows_rules.h"
 
 namespace platform::posix {
 
@@ -115,9 +116,7 @@ uint32_t Remove(const std::string& path) {
     if (lstat(file.path.c_str(), &info) != 0) return ErrnoToWin32(errno);
     if (S_ISDIR(info.st_mode)) return kErrorAccessDenied;
     // A file without write permission is read-only to Windows: not deleted.
-    if (!S_ISLNK(info.st_mode) && !(info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
-        return kErrorAccessDenied;
-    }
+    if (!S_ISLNK(info.st_mode) && IsReadOnlyMode(info.st_mode)) return kErrorAccessDenied;
     if (!Shares().MayDelete({info.st_dev, info.st_ino})) return kErrorSharingViolation;
     return unlink(file.path.c_str()) == 0 ? kErrorSuccess : ErrnoToWin32(errno);
 }
@@ -128,10 +127,7 @@ uint32_t SetReadOnly(const std::string& path, bool read_only) {
     if (uint32_t error = LookExisting(path, &file)) return error;
     struct stat info;
     if (stat(file.path.c_str(), &info) != 0) return ErrnoToWin32(errno);
-    mode_t mode = info.st_mode & 07777;
-    // Read-only takes every write permission away; writable gives the owner
-    // back the right to write (and to delete, as Windows sees it).
-    mode = read_only ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    const mode_t mode = ModeAfterSetReadOnly(info.st_mode & 07777, read_only);
     return chmod(file.path.c_str(), mode) == 0 ? kErrorSuccess : ErrnoToWin32(errno);
 }
 

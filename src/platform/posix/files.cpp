@@ -10,6 +10,7 @@
 
 #include "platform/posix/paths.h"
 #include "platform/posix/share_table.h"
+#include "platform/windows_rules.h"
 
 namespace platform::posix {
 
@@ -74,62 +75,37 @@ public:
     uint32_t Seek(int32_t distance, int32_t* high, uint32_t method, uint32_t* error) override {
         uint32_t unused = 0;
         if (!error) error = &unused;
-        auto fail = [error](uint32_t code) {
-            *error = code;
-            return kInvalidSetFilePointer;
-        };
-        if (fd_ < 0) return fail(kErrorInvalidHandle);
-        // With a high part the distance is a 64-bit value split in two;
-        // without one it is a signed 32-bit value.
-        int64_t move =
-            high
-                ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*high)) << 32) |
-                                       static_cast<uint32_t>(distance))
-                : static_cast<int64_t>(distance);
+        if (fd_ < 0) return FilePointerFailure(kErrorInvalidHandle, error);
+        if (!IsSeekMethod(method)) return FilePointerFailure(kErrorInvalidParameter, error);
         int64_t base = 0;
         if (method == kFileCurrent) {
             off_t now = lseek(fd_, 0, SEEK_CUR);
-            if (now < 0) return fail(ErrnoToWin32(errno));
+            if (now < 0) return FilePointerFailure(ErrnoToWin32(errno), error);
             base = now;
         } else if (method == kFileEnd) {
             struct stat info;
-            if (fstat(fd_, &info) != 0) return fail(ErrnoToWin32(errno));
+            if (fstat(fd_, &info) != 0) return FilePointerFailure(ErrnoToWin32(errno), error);
             base = info.st_size;
-        } else if (method != kFileBegin) {
-            return fail(kErrorInvalidParameter);
         }
-        int64_t target = 0;
-        if (__builtin_add_overflow(base, move, &target)) return fail(kErrorInvalidParameter);
-        if (target < 0) return fail(kErrorNegativeSeek);
-        // A caller that passed no high part cannot be told a position
-        // beyond 32 bits: the pointer stays where it is.
-        if (!high && target > static_cast<int64_t>(UINT32_MAX)) {
-            return fail(kErrorInvalidParameter);
+        uint64_t target = 0;
+        if (uint32_t refused = SeekTarget(base, distance, high, &target)) {
+            return FilePointerFailure(refused, error);
         }
         if (lseek(fd_, static_cast<off_t>(target), SEEK_SET) < 0) {
-            return fail(ErrnoToWin32(errno));
+            return FilePointerFailure(ErrnoToWin32(errno), error);
         }
-        if (high) *high = static_cast<int32_t>(static_cast<uint64_t>(target) >> 32);
         *error = kErrorSuccess;
-        return static_cast<uint32_t>(static_cast<uint64_t>(target) & 0xFFFFFFFFu);
+        return ReportPosition(target, high);
     }
 
     uint32_t Size(uint32_t* high, uint32_t* error) override {
         uint32_t unused = 0;
         if (!error) error = &unused;
-        if (fd_ < 0) {
-            *error = kErrorInvalidHandle;
-            return kInvalidSetFilePointer;
-        }
+        if (fd_ < 0) return FilePointerFailure(kErrorInvalidHandle, error);
         struct stat info;
-        if (fstat(fd_, &info) != 0) {
-            *error = ErrnoToWin32(errno);
-            return kInvalidSetFilePointer;
-        }
-        uint64_t size = static_cast<uint64_t>(info.st_size);
-        if (high) *high = static_cast<uint32_t>(size >> 32);
+        if (fstat(fd_, &info) != 0) return FilePointerFailure(ErrnoToWin32(errno), error);
         *error = kErrorSuccess;
-        return static_cast<uint32_t>(size & 0xFFFFFFFFu);
+        return ReportSize(static_cast<uint64_t>(info.st_size), high);
     }
 
     uint32_t Flush() override {
@@ -158,10 +134,6 @@ private:
     uint64_t share_id_;
 };
 
-bool HasWriteBits(const struct stat& info) {
-    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
-}
-
 }  // namespace
 
 std::unique_ptr<IOsFile> OpenFile(const std::string& path, uint32_t access, uint32_t share,
@@ -172,12 +144,7 @@ std::unique_ptr<IOsFile> OpenFile(const std::string& path, uint32_t access, uint
         *error = code;
         return std::unique_ptr<IOsFile>();
     };
-    if (disposition < kCreateNew || disposition > kTruncateExisting) {
-        return fail(kErrorInvalidParameter);
-    }
-    if (disposition == kTruncateExisting && !(access & kGenericWrite)) {
-        return fail(kErrorInvalidParameter);
-    }
+    if (uint32_t refused = CheckOpenArguments(access, disposition)) return fail(refused);
     SplitPath split = Split(path);
     Normalize(&split);
     if (split.names.empty()) {
@@ -199,20 +166,18 @@ std::unique_ptr<IOsFile> OpenFile(const std::string& path, uint32_t access, uint
     if (file.exists) {
         struct stat info;
         if (stat(file.path.c_str(), &info) != 0) return fail(ErrnoToWin32(errno));
-        if (disposition == kCreateNew) return fail(kErrorFileExists);
+        if (FailsIfExists(disposition)) return fail(kErrorFileExists);
         if (S_ISDIR(info.st_mode)) return fail(kErrorAccessDenied);
         if (split.trailing_separator) return fail(kErrorInvalidName);
-        truncate = disposition == kCreateAlways || disposition == kTruncateExisting;
-        // A file without write permission is what Windows calls read-only:
-        // no writing to it, whoever the process runs as.
-        if ((writes || truncate) && !HasWriteBits(info)) return fail(kErrorAccessDenied);
+        truncate = TruncatesExisting(disposition);
+        if (IsReadOnlyMode(info.st_mode) && ReadOnlyRefuses(access, disposition)) {
+            return fail(kErrorAccessDenied);
+        }
     } else {
         if (split.trailing_separator) return fail(kErrorInvalidName);
-        if (disposition == kOpenExisting || disposition == kTruncateExisting) {
-            return fail(kErrorFileNotFound);
-        }
+        if (FailsIfMissing(disposition)) return fail(kErrorFileNotFound);
         flags |= O_CREAT;
-        if (disposition == kCreateNew) flags |= O_EXCL;
+        if (FailsIfExists(disposition)) flags |= O_EXCL;
     }
 
     int fd = open(file.path.c_str(), flags, 0644);

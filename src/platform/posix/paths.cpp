@@ -10,6 +10,7 @@
 
 #include "platform/cp932.h"
 #include "platform/platform.h"
+#include "platform/windows_rules.h"
 
 namespace platform::posix {
 
@@ -58,19 +59,14 @@ SplitPath Split(const std::string& path) {
     SplitPath split;
     std::string name;
     bool ended_with_separator = false;
-    for (size_t i = 0; i < path.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(path[i]);
-        if (cp932::IsLeadByte(byte) && i + 1 < path.size()) {
-            name += path[i];
-            name += path[++i];
-            ended_with_separator = false;
-        } else if (byte == '\\' || byte == '/') {
-            if (i == 0) split.absolute = true;
+    for (cp932::CharCursor at(path); !at.AtEnd(); at.Next()) {
+        if (at.Is('\\') || at.Is('/')) {
+            if (at.Pos() == 0) split.absolute = true;
             if (!name.empty()) split.names.push_back(std::move(name));
             name.clear();
             ended_with_separator = true;
         } else {
-            name += path[i];
+            name += at.Bytes();
             ended_with_separator = false;
         }
     }
@@ -97,12 +93,11 @@ void Normalize(SplitPath* path) {
 }
 
 bool HasInvalidNameCharacter(const std::string& name) {
-    for (size_t i = 0; i < name.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(name[i]);
-        if (cp932::IsLeadByte(byte)) {
-            ++i;
-            continue;
-        }
+    for (cp932::CharCursor at(name); !at.AtEnd(); at.Next()) {
+        const unsigned char byte = at.Byte();
+        // A double-byte character, or a lead byte alone at the end: none of
+        // the characters refused.
+        if (cp932::IsLeadByte(byte)) continue;
         if (byte < 0x20 || std::strchr("<>:\"/\\|?*", byte)) return true;
     }
     return false;
@@ -115,18 +110,6 @@ std::string Join(const std::string& folder, const std::string& name) {
 }
 
 namespace {
-
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-// UTF-8 names: every byte of a multi-byte character is 0x80 or above, so
-// folding the ASCII letters byte by byte folds exactly the ASCII letters.
-bool SameIgnoringAsciiCase(const char* a, const std::string& b) {
-    size_t i = 0;
-    for (; i < b.size(); ++i) {
-        if (a[i] == '\0' || FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return a[i] == '\0';
-}
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -145,7 +128,7 @@ int FindName(const std::string& folder, const std::string& name, std::string* fo
     if (!dir) return errno;
     std::vector<std::string> matches;
     while (dirent* entry = readdir(dir.get())) {
-        if (SameIgnoringAsciiCase(entry->d_name, name)) matches.emplace_back(entry->d_name);
+        if (SameUtf8NameIgnoringCase(entry->d_name, name)) matches.emplace_back(entry->d_name);
     }
     if (matches.empty()) return ENOENT;
     *found = *std::min_element(matches.begin(), matches.end());

@@ -10,18 +10,15 @@ namespace platform::posix {
 MemoryRegistry::KeyPath MemoryRegistry::Names(const std::string& key) {
     KeyPath names;
     std::string name;
-    for (size_t i = 0; i <= key.size(); ++i) {
-        if (i == key.size() || key[i] == '\\') {
+    for (cp932::CharCursor at(key);; at.Next()) {
+        if (at.AtEnd() || at.Is('\\')) {
             if (!name.empty()) names.push_back(cp932::LowerCased(name));
+            if (at.AtEnd()) return names;
             name.clear();
-        } else if (cp932::IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
-            name += key[i];
-            name += key[++i];
         } else {
-            name += key[i];
+            name += at.Bytes();
         }
     }
-    return names;
 }
 
 bool MemoryRegistry::KeyExists(const std::string& key) {

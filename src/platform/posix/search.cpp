@@ -10,6 +10,7 @@
 
 #include "platform/cp932.h"
 #include "platform/posix/paths.h"
+#include "platform/windows_rules.h"
 
 namespace platform::posix {
 
@@ -23,16 +24,16 @@ constexpr uint32_t kQuestion = 0x100001;
 // from every character.
 std::vector<uint32_t> Characters(const std::string& text, bool pattern) {
     std::vector<uint32_t> out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(text[i]);
-        if (cp932::IsLeadByte(byte) && i + 1 < text.size()) {
-            out.push_back(0x10000u | (byte << 8) | static_cast<unsigned char>(text[++i]));
+    for (cp932::CharCursor at(text); !at.AtEnd(); at.Next()) {
+        const unsigned char byte = at.Byte();
+        if (at.IsDoubleByte()) {
+            out.push_back(0x10000u | (byte << 8) | static_cast<unsigned char>(text[at.Pos() + 1]));
         } else if (pattern && byte == '*') {
             out.push_back(kStar);
         } else if (pattern && byte == '?') {
             out.push_back(kQuestion);
         } else {
-            out.push_back(byte >= 'A' && byte <= 'Z' ? byte + 32u : byte);
+            out.push_back(static_cast<unsigned char>(FoldAscii(static_cast<char>(byte))));
         }
     }
     return out;
@@ -68,14 +69,8 @@ bool HasWildcard(const std::string& name) {
 // Windows refuses.
 std::string WithoutWildcards(const std::string& pattern) {
     std::string out;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(pattern[i]);
-        if (cp932::IsLeadByte(byte) && i + 1 < pattern.size()) {
-            out += pattern[i];
-            out += pattern[++i];
-        } else if (byte != '*' && byte != '?') {
-            out += pattern[i];
-        }
+    for (cp932::CharCursor at(pattern); !at.AtEnd(); at.Next()) {
+        if (!at.Is('*') && !at.Is('?')) out += at.Bytes();
     }
     return out;
 }
@@ -83,13 +78,9 @@ std::string WithoutWildcards(const std::string& pattern) {
 // Upper-cased ASCII, as NTFS orders a folder's entries.
 std::string SortKey(const std::string& name) {
     std::string key = name;
-    for (size_t i = 0; i < key.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(key[i]);
-        if (cp932::IsLeadByte(byte)) {
-            ++i;
-        } else if (byte >= 'a' && byte <= 'z') {
-            key[i] = static_cast<char>(byte - 32);
-        }
+    for (cp932::CharCursor at(key); !at.AtEnd(); at.Next()) {
+        // A character's first byte: a lead byte is no letter and stays.
+        key[at.Pos()] = UpperAscii(key[at.Pos()]);
     }
     return key;
 }
@@ -101,7 +92,7 @@ bool Describe(const std::string& path, const std::string& cp932_name, FindData* 
     if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return false;
     data->name = cp932_name;
     data->directory = S_ISDIR(info.st_mode);
-    data->read_only = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    data->read_only = IsReadOnlyMode(info.st_mode);
     data->size = data->directory ? 0 : static_cast<uint64_t>(info.st_size);
     return true;
 }
